@@ -1,0 +1,44 @@
+#include "platform/linux/QtScheduler.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <cmath>
+
+namespace tw {
+
+namespace {
+
+int toMilliseconds(double seconds) {
+    if (!(seconds > 0)) return 0;
+    const double ms = std::ceil(seconds * 1000.0);
+    return ms > 2e9 ? 2000000000 : static_cast<int>(ms);
+}
+
+class QtCall final : public ScheduledCall {
+public:
+    QtCall(double seconds, std::function<void()> fn) {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [f = std::move(fn)] { f(); });
+        timer_.start(toMilliseconds(seconds));
+    }
+
+private:
+    QTimer timer_;
+};
+
+}  // namespace
+
+Instant QtScheduler::now() const {
+    return Instant::fromUnix(static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+}
+
+std::unique_ptr<ScheduledCall> QtScheduler::callAfter(double seconds, std::function<void()> fn) {
+    return std::make_unique<QtCall>(seconds, std::move(fn));
+}
+
+void QtScheduler::post(double seconds, std::function<void()> fn) {
+    QTimer::singleShot(toMilliseconds(seconds), Qt::PreciseTimer, this, std::move(fn));
+}
+
+}  // namespace tw
