@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <functional>
 
 #include "support/Instant.h"

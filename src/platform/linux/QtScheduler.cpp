@@ -16,15 +16,21 @@ int toMilliseconds(double seconds) {
 
 class QtCall final : public ScheduledCall {
 public:
-    QtCall(double seconds, std::function<void()> fn) {
-        timer_.setSingleShot(true);
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [f = std::move(fn)] { f(); });
-        timer_.start(toMilliseconds(seconds));
+    QtCall(double seconds, std::function<void()> fn) : timer_(new QTimer) {
+        timer_->setSingleShot(true);
+        timer_->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer_, &QTimer::timeout, timer_, [f = std::move(fn)] { f(); });
+        timer_->start(toMilliseconds(seconds));
+    }
+    // The call may be cancelled from within its own firing (a ticker re-arming itself), so the
+    // timer is released through the event loop rather than deleted under its own signal.
+    ~QtCall() override {
+        timer_->stop();
+        timer_->deleteLater();
     }
 
 private:
-    QTimer timer_;
+    QTimer* timer_;
 };
 
 }  // namespace

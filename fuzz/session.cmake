@@ -1,0 +1,1 @@
+tw_fuzzer(session session.cpp ${SRC}/timer/SavedSession.cpp)
