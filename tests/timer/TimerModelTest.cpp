@@ -483,3 +483,55 @@ TEST_F(TimerModelTest, FullSeriesIsCachedUntilThePhaseOrHistoryChanges) {
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+class TimerHistoryStoreTest : public TimerFixture {};
+
+TEST_F(TimerHistoryStoreTest, UnreadableHistoryIsSalvagedAndTheOriginalKeptAside) {
+    struct Case {
+        QByteArray stored;
+        QStringList keptDays;
+    } cases[] = {
+        {R"({"days":{"2025-03-07":{"seconds":60,"sessions":1},"2025-03-08":{"seconds":5}}})",
+         {QStringLiteral("2025-03-07")}},
+        {"not json at all", {}},
+        {R"([1,2,3])", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.constData());
+        defaults.setData(QStringLiteral("weeklyFocusHistory"), c.stored);
+        defaults.remove(QStringLiteral("weeklyFocusHistory.corrupt"));
+        auto& m = make();
+        EXPECT_EQ(m.history().days.keys(), c.keptDays);
+        EXPECT_EQ(defaults.data(QStringLiteral("weeklyFocusHistory.corrupt")), c.stored);
+        EXPECT_EQ(storedHistory().days.keys(), c.keptDays) << "the salvaged history is stored";
+    }
+    // A readable history is taken as it is, cleaned, and nothing is kept aside.
+    defaults.remove(QStringLiteral("weeklyFocusHistory.corrupt"));
+    defaults.setData(QStringLiteral("weeklyFocusHistory"),
+                     R"({"days":{"2025-03-07":{"seconds":60,"sessions":1},"2025-03-06":{"seconds":200000,"sessions":1}}})");
+    auto& m = make();
+    EXPECT_EQ(m.history().days.keys(), QStringList{QStringLiteral("2025-03-07")});
+    EXPECT_EQ(m.completedToday(), 1);
+    EXPECT_FALSE(defaults.contains(QStringLiteral("weeklyFocusHistory.corrupt")));
+}
+
+TEST_F(TimerHistoryStoreTest, TheStatisticsDayRollsAtMidnight) {
+    defaults.setData(QStringLiteral("weeklyFocusHistory"),
+                     R"({"days":{"2025-03-07":{"seconds":1500,"sessions":2}}})");
+    auto& m = make();
+    EXPECT_EQ(m.completedToday(), 2);
+    QSignalSpy day(&m, &TimerModel::statisticsDayChanged);
+    clock.jumpTo(at("UTC", 2025, 3, 8, 0, 0, 1));
+    m.refreshStatisticsDay();
+    EXPECT_EQ(m.completedToday(), 0);
+    EXPECT_EQ(m.statisticsDay(), at("UTC", 2025, 3, 8));
+    EXPECT_EQ(day.count(), 1);
+    m.refreshStatisticsDay();
+    EXPECT_EQ(day.count(), 1) << "published only when it changes";
+}
+
+}  // namespace
+}  // namespace tw::test
