@@ -1,0 +1,1 @@
+tw_fuzzer(siterule siterule.cpp ${SRC}/distraction/SiteRule.cpp)
