@@ -54,8 +54,8 @@ std::optional<QCborValue> fromFileForm(const QCborValue& v) {
             if (m.size() == 1 && m.contains(kDataKey)) {
                 const QCborValue b = m.value(kDataKey);
                 if (!b.isString()) return std::nullopt;
-                auto decoded = QByteArray::fromBase64Encoding(b.toString().toLatin1(),
-                                                              QByteArray::AbortOnBase64DecodingErrors);
+                auto decoded = QByteArray::fromBase64Encoding(
+                    b.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
                 if (!decoded) return std::nullopt;
                 return QCborValue(*decoded);
             }
@@ -104,7 +104,8 @@ void UserDefaults::reload() {
         return;
     }
     // Keep the unreadable file for inspection and start afresh; nothing is lost silently.
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmsszzz"));
+    const QString stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmsszzz"));
     QFile::rename(path_, path_ + QStringLiteral(".corrupt-") + stamp);
 }
 
@@ -116,9 +117,12 @@ QCborValue UserDefaults::object(const QString& key) const {
 bool UserDefaults::boolValue(const QString& key) const {
     const QCborValue v = object(key);
     switch (v.type()) {
-        case QCborValue::True: return true;
-        case QCborValue::Integer: return v.toInteger() != 0;
-        case QCborValue::Double: return v.toDouble() != 0;
+        case QCborValue::True:
+            return true;
+        case QCborValue::Integer:
+            return v.toInteger() != 0;
+        case QCborValue::Double:
+            return v.toDouble() != 0;
         case QCborValue::String: {
             const QString s = v.toString().trimmed().toLower();
             if (s == QLatin1String("true") || s == QLatin1String("yes")) return true;
@@ -126,7 +130,8 @@ bool UserDefaults::boolValue(const QString& key) const {
             const long long n = s.toLongLong(&ok);
             return ok && n != 0;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

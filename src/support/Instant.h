@@ -37,8 +37,12 @@ struct Instant {
     friend constexpr bool operator==(Instant a, Instant b) = default;
 };
 
-inline Instant earlier(Instant a, Instant b) { return b < a ? b : a; }
-inline Instant later(Instant a, Instant b) { return a < b ? b : a; }
+inline Instant earlier(Instant a, Instant b) {
+    return b < a ? b : a;
+}
+inline Instant later(Instant a, Instant b) {
+    return a < b ? b : a;
+}
 
 // Whole seconds rounded up, as every "ceiling(end − now)" of the timer needs. Values far outside
 // the 64-bit range saturate rather than overflow.

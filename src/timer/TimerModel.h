@@ -45,8 +45,12 @@ public:
         friend bool operator==(const UndoOffer&, const UndoOffer&) = default;
     };
 
-    static QString rawValue(Mode m) { return m == Mode::focus ? QStringLiteral("focus") : QStringLiteral("rest"); }
-    static QString title(Mode m) { return m == Mode::focus ? QStringLiteral("Focus") : QStringLiteral("Break"); }
+    static QString rawValue(Mode m) {
+        return m == Mode::focus ? QStringLiteral("focus") : QStringLiteral("rest");
+    }
+    static QString title(Mode m) {
+        return m == Mode::focus ? QStringLiteral("Focus") : QStringLiteral("Break");
+    }
     static QString rawValue(RunState s);
     static std::optional<Mode> modeFromRaw(const QString& raw);
     static std::optional<RunState> runStateFromRaw(const QString& raw);

@@ -19,12 +19,15 @@ inline Instant at(const char* zone, int y, int mo, int d, int h = 0, int mi = 0,
 // Sets TZ for the scope of a test and restores it after.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone) : had_(qEnvironmentVariableIsSet("TZ")), old_(qgetenv("TZ")) {
+    explicit ScopedTimeZone(const char* zone)
+        : had_(qEnvironmentVariableIsSet("TZ")), old_(qgetenv("TZ")) {
         qputenv("TZ", zone);
     }
     ~ScopedTimeZone() {
-        if (had_) qputenv("TZ", old_);
-        else qunsetenv("TZ");
+        if (had_)
+            qputenv("TZ", old_);
+        else
+            qunsetenv("TZ");
     }
 
 private:

@@ -48,7 +48,8 @@ TEST(UserDefaults, TypedValuesSurviveTheFile) {
     EXPECT_FALSE(d.integer(QStringLiteral("whole")));  // a double is not an integer
     EXPECT_EQ(d.object(QStringLiteral("whole")).toDouble(), 1.0);
     EXPECT_EQ(d.string(QStringLiteral("s")), QStringLiteral("follow"));
-    EXPECT_EQ(d.stringArray(QStringLiteral("a")), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
+    EXPECT_EQ(d.stringArray(QStringLiteral("a")),
+              (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
     EXPECT_EQ(d.data(QStringLiteral("blob")), QByteArray("{\"days\":{}}"));
     EXPECT_FALSE(d.data(QStringLiteral("s")));
     EXPECT_FALSE(d.contains(QStringLiteral("missing")));
@@ -61,14 +62,21 @@ TEST(UserDefaults, BooleanReadsFollowThePlatformRules) {
         QCborValue stored;
         bool expected;
     } cases[] = {
-        {QCborValue(true), true},   {QCborValue(false), false}, {QCborValue(0), false},
-        {QCborValue(2), true},      {QCborValue(0.5), true},    {QCborValue(QStringLiteral("YES")), true},
-        {QCborValue(QStringLiteral("true")), true}, {QCborValue(QStringLiteral("no")), false},
-        {QCborValue(QStringLiteral("1")), true},    {QCborValue(QCborArray{}), false},
+        {QCborValue(true), true},
+        {QCborValue(false), false},
+        {QCborValue(0), false},
+        {QCborValue(2), true},
+        {QCborValue(0.5), true},
+        {QCborValue(QStringLiteral("YES")), true},
+        {QCborValue(QStringLiteral("true")), true},
+        {QCborValue(QStringLiteral("no")), false},
+        {QCborValue(QStringLiteral("1")), true},
+        {QCborValue(QCborArray{}), false},
     };
     for (const auto& c : cases) {
         d.setObject(QStringLiteral("k"), c.stored);
-        EXPECT_EQ(d.boolValue(QStringLiteral("k")), c.expected) << c.stored.toDiagnosticNotation().toStdString();
+        EXPECT_EQ(d.boolValue(QStringLiteral("k")), c.expected)
+            << c.stored.toDiagnosticNotation().toStdString();
     }
     d.remove(QStringLiteral("k"));
     EXPECT_FALSE(d.boolValue(QStringLiteral("k")));
@@ -85,12 +93,14 @@ TEST(UserDefaults, StringArrayOnlyWhenEveryElementIsAString) {
 TEST(UserDefaults, CorruptFileIsKeptAsideAndTheSuiteStartsEmpty) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("suite.json"));
-    for (const QByteArray& bad : {QByteArray("{\"a\":"), QByteArray("[1,2]"), QByteArray("{\"d\":{\"$data\":\"@@\"}}")}) {
+    for (const QByteArray& bad :
+         {QByteArray("{\"a\":"), QByteArray("[1,2]"), QByteArray("{\"d\":{\"$data\":\"@@\"}}")}) {
         writeAll(path, bad);
         UserDefaults d(path);
         EXPECT_FALSE(d.contains(QStringLiteral("a")));
         EXPECT_FALSE(QFile::exists(path));
-        const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("suite.json.corrupt-*")});
+        const QStringList aside =
+            QDir(dir.path()).entryList({QStringLiteral("suite.json.corrupt-*")});
         ASSERT_EQ(aside.size(), 1) << bad.constData();
         EXPECT_EQ(readAll(dir.filePath(aside.first())), bad);
         QFile::remove(dir.filePath(aside.first()));

@@ -13,8 +13,11 @@ TEST(Json, KeepsIntegersAndDoublesApartByTheirWrittenForm) {
         const char* text;
         QCborValue::Type type;
     } cases[] = {
-        {"3", QCborValue::Integer},    {"-0", QCborValue::Integer},  {"3.0", QCborValue::Double},
-        {"3e0", QCborValue::Double},   {"-2.5E-3", QCborValue::Double},
+        {"3", QCborValue::Integer},
+        {"-0", QCborValue::Integer},
+        {"3.0", QCborValue::Double},
+        {"3e0", QCborValue::Double},
+        {"-2.5E-3", QCborValue::Double},
         {"92233720368547758070", QCborValue::Double},  // beyond 64 bits
     };
     for (const auto& c : cases) {

@@ -8,7 +8,9 @@ namespace {
 
 class SessionRestoreTest : public TimerFixture {
 public:
-    void store(const SavedSession& s) { defaults.setData(QStringLiteral("activeTimerSession"), s.encode()); }
+    void store(const SavedSession& s) {
+        defaults.setData(QStringLiteral("activeTimerSession"), s.encode());
+    }
 
     SavedSession runningFocus(double startedAgo, double length = 1500) {
         SavedSession s;
@@ -32,18 +34,76 @@ TEST_F(SessionRestoreTest, CopiesThatAreRejectedAreRemoved) {
         std::function<void(SessionRestoreTest&)> write;
     };
     const std::vector<Case> cases = {
-        {"not JSON", [](SessionRestoreTest& t) { t.defaults.setData(QStringLiteral("activeTimerSession"), "{nope"); }},
-        {"not data", [](SessionRestoreTest& t) { t.defaults.setString(QStringLiteral("activeTimerSession"), QStringLiteral("{}")); }},
-        {"unknown mode", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.mode = QStringLiteral("pomodoro"); t.store(s); }},
-        {"idle", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.state = QStringLiteral("idle"); t.store(s); }},
-        {"remaining 90000", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.remaining = 90000; t.store(s); }},
-        {"pausedElapsed below a day back", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.pausedElapsed = -86401; t.store(s); }},
-        {"end two days ahead", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.endDate = t.clock.now() + 172800.0; t.store(s); }},
-        {"running without end", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.endDate.reset(); t.store(s); }},
-        {"paused with nothing left", [](SessionRestoreTest& t) { auto s = t.runningFocus(10); s.state = QStringLiteral("paused"); s.remaining = 0; s.endDate.reset(); t.store(s); }},
-        {"missing id", [](SessionRestoreTest& t) { t.defaults.setData(QStringLiteral("activeTimerSession"), R"({"mode":"focus","state":"paused","remaining":5,"pausedElapsed":0})"); }},
-        {"remaining not an integer", [](SessionRestoreTest& t) { t.defaults.setData(QStringLiteral("activeTimerSession"), R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","mode":"focus","state":"paused","remaining":5.5,"pausedElapsed":0})"); }},
-        {"endDate as text", [](SessionRestoreTest& t) { t.defaults.setData(QStringLiteral("activeTimerSession"), R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","mode":"focus","state":"running","remaining":5,"pausedElapsed":0,"endDate":"soon"})"); }},
+        {"not JSON",
+         [](SessionRestoreTest& t) {
+             t.defaults.setData(QStringLiteral("activeTimerSession"), "{nope");
+         }},
+        {"not data",
+         [](SessionRestoreTest& t) {
+             t.defaults.setString(QStringLiteral("activeTimerSession"), QStringLiteral("{}"));
+         }},
+        {"unknown mode",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.mode = QStringLiteral("pomodoro");
+             t.store(s);
+         }},
+        {"idle",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.state = QStringLiteral("idle");
+             t.store(s);
+         }},
+        {"remaining 90000",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.remaining = 90000;
+             t.store(s);
+         }},
+        {"pausedElapsed below a day back",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.pausedElapsed = -86401;
+             t.store(s);
+         }},
+        {"end two days ahead",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.endDate = t.clock.now() + 172800.0;
+             t.store(s);
+         }},
+        {"running without end",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.endDate.reset();
+             t.store(s);
+         }},
+        {"paused with nothing left",
+         [](SessionRestoreTest& t) {
+             auto s = t.runningFocus(10);
+             s.state = QStringLiteral("paused");
+             s.remaining = 0;
+             s.endDate.reset();
+             t.store(s);
+         }},
+        {"missing id",
+         [](SessionRestoreTest& t) {
+             t.defaults.setData(
+                 QStringLiteral("activeTimerSession"),
+                 R"({"mode":"focus","state":"paused","remaining":5,"pausedElapsed":0})");
+         }},
+        {"remaining not an integer",
+         [](SessionRestoreTest& t) {
+             t.defaults.setData(
+                 QStringLiteral("activeTimerSession"),
+                 R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","mode":"focus","state":"paused","remaining":5.5,"pausedElapsed":0})");
+         }},
+        {"endDate as text",
+         [](SessionRestoreTest& t) {
+             t.defaults.setData(
+                 QStringLiteral("activeTimerSession"),
+                 R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","mode":"focus","state":"running","remaining":5,"pausedElapsed":0,"endDate":"soon"})");
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,7 +179,8 @@ TEST_F(SessionRestoreTest, PausedAndBreakCopies) {
     EXPECT_EQ(m.mode(), Mode::rest);
     EXPECT_EQ(m.runState(), RunState::paused);
     EXPECT_EQ(m.remaining(), 200);
-    EXPECT_EQ(m.phaseSeconds(), 300) << "without phaseSeconds: the larger of the full length and remaining";
+    EXPECT_EQ(m.phaseSeconds(), 300)
+        << "without phaseSeconds: the larger of the full length and remaining";
     EXPECT_EQ(m.sessionID(), paused.id);
     m.toggle();
     EXPECT_EQ(m.endDate(), clock.now() + 200.0);
@@ -178,9 +239,11 @@ TEST_F(SessionRestoreTest, TheStoredFormMatchesTheDocumentedExample) {
     EXPECT_EQ(o.value(QStringLiteral("remaining")).toInteger(), 1500);
     EXPECT_EQ(o.value(QStringLiteral("pausedElapsed")).toInteger(), 0);
     EXPECT_EQ(o.value(QStringLiteral("phaseSeconds")).toInteger(), 1500);
-    EXPECT_EQ(o.value(QStringLiteral("id")).toString(), m.sessionID().toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(o.value(QStringLiteral("id")).toString(),
+              m.sessionID().toString(QUuid::WithoutBraces).toUpper());
     m.toggle();
-    const QJsonObject p = QJsonDocument::fromJson(*defaults.data(QStringLiteral("activeTimerSession"))).object();
+    const QJsonObject p =
+        QJsonDocument::fromJson(*defaults.data(QStringLiteral("activeTimerSession"))).object();
     EXPECT_FALSE(p.contains(QStringLiteral("endDate"))) << "absent values are left out, never null";
     EXPECT_FALSE(p.contains(QStringLiteral("focusSegmentStart")));
 }

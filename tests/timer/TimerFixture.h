@@ -38,7 +38,8 @@ public:
 
     TimerModel& make() {
         model.reset();
-        model = std::make_unique<TimerModel>(*prefs, defaults, clock, std::make_unique<FakeSound>(&chime));
+        model = std::make_unique<TimerModel>(*prefs, defaults, clock,
+                                             std::make_unique<FakeSound>(&chime));
         model->onPhaseCompleted = [this](Mode m) { completed.push_back(m); };
         model->onPhaseComplete = [this](Mode m) { announced.push_back(m); };
         model->onAutoPaused = [this] { ++autoPaused; };

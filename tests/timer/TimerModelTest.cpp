@@ -32,7 +32,7 @@ TEST_F(TimerModelTest, AFullFocusPhaseTicksCompletesAndCredits) {
     EXPECT_EQ(announced, std::vector<Mode>{Mode::focus});
     EXPECT_EQ(ends, (std::vector<std::pair<Mode, bool>>{{Mode::focus, true}}));
     EXPECT_EQ(activity, (std::vector<bool>{true, false}));
-    EXPECT_EQ(remainingSpy.count(), 1501);  // once per second, plus the break's length
+    EXPECT_EQ(remainingSpy.count(), 1502);  // the start, once per second, the break's length
 
     const FocusHistory h = storedHistory();
     EXPECT_DOUBLE_EQ(secondsOn(h, "2025-03-07"), 1500);
@@ -103,7 +103,8 @@ TEST_F(TimerModelTest, SkipOffersAnUndoThatExpiresAfterSixSeconds) {
     EXPECT_EQ(m.remaining(), 754);
     EXPECT_EQ(m.sessionID(), session);
     EXPECT_FALSE(m.undoOffer());
-    EXPECT_DOUBLE_EQ(secondsOn(storedHistory(), "2025-03-07"), 746);  // the undo gap is not credited
+    EXPECT_DOUBLE_EQ(secondsOn(storedHistory(), "2025-03-07"),
+                     746);  // the undo gap is not credited
 
     m.skip();
     clock.advance(6.0);
@@ -189,19 +190,84 @@ TEST_F(TimerModelTest, TransitionTable) {
     };
     const std::vector<Case> cases = {
         {"idle start", idle, [](TimerModel& m) { m.toggle(); }, Mode::focus, RunState::running, {}},
-        {"running pause", running, [](TimerModel& m) { m.toggle(); }, Mode::focus, RunState::paused, {}},
-        {"paused resume", paused, [](TimerModel& m) { m.toggle(); }, Mode::focus, RunState::running, {}},
-        {"idle skip", idle, [](TimerModel& m) { m.skip(); }, Mode::rest, RunState::idle, {{Mode::focus, false}}},
-        {"paused skip", paused, [](TimerModel& m) { m.skip(); }, Mode::rest, RunState::idle, {{Mode::focus, false}}},
-        {"break skip", restRunning, [](TimerModel& m) { m.skip(); }, Mode::focus, RunState::idle, {{Mode::rest, false}}},
-        {"idle reset", idle, [](TimerModel& m) { m.reset(QStringLiteral("x")); }, Mode::focus, RunState::idle, {}},
-        {"break reset", restRunning, [](TimerModel& m) { m.reset(QStringLiteral("x")); }, Mode::focus, RunState::idle, {{Mode::rest, false}}},
-        {"end intent", running, [](TimerModel& m) { m.finishPhase(false, true); }, Mode::rest, RunState::idle, {{Mode::focus, false}}},
-        {"idle selectMode", idle, [](TimerModel& m) { m.selectMode(Mode::rest); }, Mode::rest, RunState::idle, {}},
-        {"running selectMode", running, [](TimerModel& m) { m.selectMode(Mode::rest); }, Mode::focus, RunState::running, {}},
-        {"break lock", restRunning, [](TimerModel& m) { m.screenDidLock(); }, Mode::rest, RunState::running, {}},
-        {"focus lock", running, [](TimerModel& m) { m.screenDidLock(); }, Mode::focus, RunState::paused, {}},
-        {"paused lock", paused, [](TimerModel& m) { m.screenDidLock(); }, Mode::focus, RunState::paused, {}},
+        {"running pause",
+         running,
+         [](TimerModel& m) { m.toggle(); },
+         Mode::focus,
+         RunState::paused,
+         {}},
+        {"paused resume",
+         paused,
+         [](TimerModel& m) { m.toggle(); },
+         Mode::focus,
+         RunState::running,
+         {}},
+        {"idle skip",
+         idle,
+         [](TimerModel& m) { m.skip(); },
+         Mode::rest,
+         RunState::idle,
+         {{Mode::focus, false}}},
+        {"paused skip",
+         paused,
+         [](TimerModel& m) { m.skip(); },
+         Mode::rest,
+         RunState::idle,
+         {{Mode::focus, false}}},
+        {"break skip",
+         restRunning,
+         [](TimerModel& m) { m.skip(); },
+         Mode::focus,
+         RunState::idle,
+         {{Mode::rest, false}}},
+        {"idle reset",
+         idle,
+         [](TimerModel& m) { m.reset(QStringLiteral("x")); },
+         Mode::focus,
+         RunState::idle,
+         {}},
+        {"break reset",
+         restRunning,
+         [](TimerModel& m) { m.reset(QStringLiteral("x")); },
+         Mode::focus,
+         RunState::idle,
+         {{Mode::rest, false}}},
+        {"end intent",
+         running,
+         [](TimerModel& m) { m.finishPhase(false, true); },
+         Mode::rest,
+         RunState::idle,
+         {{Mode::focus, false}}},
+        {"idle selectMode",
+         idle,
+         [](TimerModel& m) { m.selectMode(Mode::rest); },
+         Mode::rest,
+         RunState::idle,
+         {}},
+        {"running selectMode",
+         running,
+         [](TimerModel& m) { m.selectMode(Mode::rest); },
+         Mode::focus,
+         RunState::running,
+         {}},
+        {"break lock",
+         restRunning,
+         [](TimerModel& m) { m.screenDidLock(); },
+         Mode::rest,
+         RunState::running,
+         {}},
+        {"focus lock",
+         running,
+         [](TimerModel& m) { m.screenDidLock(); },
+         Mode::focus,
+         RunState::paused,
+         {}},
+        {"paused lock",
+         paused,
+         [](TimerModel& m) { m.screenDidLock(); },
+         Mode::focus,
+         RunState::paused,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -221,16 +287,16 @@ TEST_F(TimerModelTest, TransitionTable) {
 
 TEST_F(TimerModelTest, FocusActivityReportsStartsAndStopsOfRunningFocusOnly) {
     auto& m = make();
-    m.toggle();        // start → true
-    m.toggle();        // pause → false
-    m.toggle();        // resume → true
-    m.skip();          // skip → false
-    m.toggle();        // break: nothing
-    m.skip();          // back to idle focus: nothing
-    m.toggle();        // true
+    m.toggle();                                // start → true
+    m.toggle();                                // pause → false
+    m.toggle();                                // resume → true
+    m.skip();                                  // skip → false
+    m.toggle();                                // break: nothing
+    m.skip();                                  // back to idle focus: nothing
+    m.toggle();                                // true
     m.reset(QStringLiteral("Session reset"));  // false
-    m.toggle();        // true
-    clock.advance(1500);  // completion → false
+    m.toggle();                                // true
+    clock.advance(1500);                       // completion → false
     EXPECT_EQ(activity, (std::vector<bool>{true, false, true, false, true, false, true, false}));
 }
 
@@ -239,10 +305,16 @@ TEST_F(TimerModelTest, ParseDuration) {
         const char* text;
         std::optional<qint64> seconds;
     } cases[] = {
-        {"25", 1500},   {" 5:07 ", 307}, {"5:7", 307},  {"0:30", 30},   {"120", 7200},
-        {"120:00", 7200}, {"\n3\t", 180}, {"120:01", {}}, {"0", {}},    {"0:00", {}},
-        {"1:60", {}},   {"121", {}},     {"1:2:3", {}}, {"5:", {}},     {":30", {}},
-        {"-5", {}},     {"5a", {}},      {"", {}},      {"5 :07", {}},  {"٣", {}},
+        {"25", 1500},   {" 5:07 ", 307},
+        {"5:7", 307},   {"0:30", 30},
+        {"120", 7200},  {"120:00", 7200},
+        {"\n3\t", 180}, {"120:01", {}},
+        {"0", {}},      {"0:00", {}},
+        {"1:60", {}},   {"121", {}},
+        {"1:2:3", {}},  {"5:", {}},
+        {":30", {}},    {"-5", {}},
+        {"5a", {}},     {"", {}},
+        {"5 :07", {}},  {"٣", {}},
         {"+5", {}},     {"99999999999999999999", {}},
     };
     for (const auto& c : cases) {
@@ -330,8 +402,12 @@ TEST_F(TimerModelTest, StoredLengthsAreReadAsIntegersAndClamped) {
     struct Case {
         QCborValue stored;
         int minutes;
-    } cases[] = {{QCborValue(40), 40}, {QCborValue(0), 1}, {QCborValue(500), 120},
-                 {QCborValue(30.0), 25}, {QCborValue(QStringLiteral("30")), 25}, {QCborValue(), 25}};
+    } cases[] = {{QCborValue(40), 40},
+                 {QCborValue(0), 1},
+                 {QCborValue(500), 120},
+                 {QCborValue(30.0), 25},
+                 {QCborValue(QStringLiteral("30")), 25},
+                 {QCborValue(), 25}};
     for (const auto& c : cases) {
         defaults.setObject(QStringLiteral("focusMinutes"), c.stored);
         EXPECT_EQ(make().focusMinutes(), c.minutes);
@@ -351,10 +427,14 @@ TEST_F(TimerModelTest, SleepWakeAndLock) {
         int expectAutoPaused;
         int expectChime;
     } cases[] = {
-        {"focus, short sleep: the end moves", Mode::focus, 300, 90, Mode::focus, RunState::running, 1200, 0, 0},
-        {"focus, long sleep: paused", Mode::focus, 300, 600, Mode::focus, RunState::paused, 1200, 1, 0},
-        {"break counts through the sleep", Mode::rest, 60, 120, Mode::rest, RunState::running, 120, 0, 0},
-        {"break ends during the sleep: silent", Mode::rest, 60, 600, Mode::focus, RunState::idle, 1500, 0, 0},
+        {"focus, short sleep: the end moves", Mode::focus, 300, 90, Mode::focus, RunState::running,
+         1200, 0, 0},
+        {"focus, long sleep: paused", Mode::focus, 300, 600, Mode::focus, RunState::paused, 1200, 1,
+         0},
+        {"break counts through the sleep", Mode::rest, 60, 120, Mode::rest, RunState::running, 120,
+         0, 0},
+        {"break ends during the sleep: silent", Mode::rest, 60, 600, Mode::focus, RunState::idle,
+         1500, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -510,8 +590,9 @@ TEST_F(TimerHistoryStoreTest, UnreadableHistoryIsSalvagedAndTheOriginalKeptAside
     }
     // A readable history is taken as it is, cleaned, and nothing is kept aside.
     defaults.remove(QStringLiteral("weeklyFocusHistory.corrupt"));
-    defaults.setData(QStringLiteral("weeklyFocusHistory"),
-                     R"({"days":{"2025-03-07":{"seconds":60,"sessions":1},"2025-03-06":{"seconds":200000,"sessions":1}}})");
+    defaults.setData(
+        QStringLiteral("weeklyFocusHistory"),
+        R"({"days":{"2025-03-07":{"seconds":60,"sessions":1},"2025-03-06":{"seconds":200000,"sessions":1}}})");
     auto& m = make();
     EXPECT_EQ(m.history().days.keys(), QStringList{QStringLiteral("2025-03-07")});
     EXPECT_EQ(m.completedToday(), 1);

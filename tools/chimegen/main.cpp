@@ -1,8 +1,8 @@
 // Synthesises Tarnwhistle's completion chime: two soft bell strikes a fifth apart (E6, then A5
 // an octave-and-fourth below the shimmer), written as a 16-bit mono PCM WAV file.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 

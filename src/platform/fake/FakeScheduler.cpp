@@ -22,10 +22,13 @@ std::unique_ptr<ScheduledCall> FakeScheduler::callAfter(double seconds, std::fun
 
 void FakeScheduler::post(double seconds, std::function<void()> fn) {
     const double due = (now_ + std::max(seconds, 0.0)).seconds;
-    queue_.emplace(std::make_pair(due, sequence_++), Entry{std::move(fn), std::make_shared<bool>(true)});
+    queue_.emplace(std::make_pair(due, sequence_++),
+                   Entry{std::move(fn), std::make_shared<bool>(true)});
 }
 
-void FakeScheduler::advance(double seconds) { advanceTo(now_ + seconds); }
+void FakeScheduler::advance(double seconds) {
+    advanceTo(now_ + seconds);
+}
 
 void FakeScheduler::advanceTo(Instant t) {
     while (!queue_.empty() && queue_.begin()->first.first <= t.seconds) {
