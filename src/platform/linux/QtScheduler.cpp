@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <chrono>
 #include <cmath>
 
 namespace tw {
@@ -10,7 +11,9 @@ namespace {
 
 int toMilliseconds(double seconds) {
     if (!(seconds > 0)) return 0;
-    const double ms = std::ceil(seconds * 1000.0);
+    // Nearest millisecond: Qt's precise timers fire on whole milliseconds, and rounding up
+    // would put every tick up to a millisecond late.
+    const double ms = std::round(seconds * 1000.0);
     return ms > 2e9 ? 2000000000 : static_cast<int>(ms);
 }
 
@@ -36,7 +39,9 @@ private:
 }  // namespace
 
 Instant QtScheduler::now() const {
-    return Instant::fromUnix(static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+    using namespace std::chrono;
+    const auto us = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    return Instant::fromUnix(static_cast<double>(us) / 1e6);
 }
 
 std::unique_ptr<ScheduledCall> QtScheduler::callAfter(double seconds, std::function<void()> fn) {
