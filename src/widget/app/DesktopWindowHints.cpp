@@ -1,0 +1,53 @@
+#include "widget/app/DesktopWindowHints.h"
+
+#include <QtGui/qguiapplication_platform.h>
+#include <QGuiApplication>
+#include <QWindow>
+#include <vector>
+
+#include <xcb/xcb.h>
+
+namespace tw {
+
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(qstrlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    if (!reply) return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    free(reply);
+    return atom;
+}
+
+}  // namespace
+
+void applyDesktopWindowHints(QWindow& window) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection()) return;
+    xcb_connection_t* c = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window.winId());
+
+    const uint32_t allDesktops = 0xFFFFFFFF;
+    const xcb_atom_t desktop = internAtom(c, "_NET_WM_DESKTOP");
+    if (desktop != XCB_ATOM_NONE) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1,
+                            &allDesktops);
+    }
+
+    // Qt adds its own states (below, from the stay-on-bottom hint) to what is already there.
+    const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
+    std::vector<xcb_atom_t> states;
+    for (const char* name : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR",
+                             "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_BELOW"}) {
+        const xcb_atom_t a = internAtom(c, name);
+        if (a != XCB_ATOM_NONE) states.push_back(a);
+    }
+    if (state != XCB_ATOM_NONE && !states.empty()) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                            static_cast<uint32_t>(states.size()), states.data());
+    }
+    xcb_flush(c);
+}
+
+}  // namespace tw

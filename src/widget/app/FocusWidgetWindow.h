@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QPoint>
+#include <QRasterWindow>
+#include <optional>
+
+#include "widget/app/FocusWidgetView.h"
+
+namespace tw {
+
+// The widget on the desktop: a frameless window below the other windows, on every workspace and
+// out of the taskbar, showing one entry at a time. Dragging it moves it; where it was let go is
+// remembered in the widget's own settings file and used at the next start.
+class FocusWidgetWindow : public QRasterWindow {
+    Q_OBJECT
+public:
+    FocusWidgetWindow(FocusWidgetView::Family family, QString positionFile);
+
+    void setEntry(const FocusWidgetEntry& entry);
+    const std::optional<FocusWidgetEntry>& entry() const { return entry_; }
+
+    // Puts the window where it was left, or near the top-right corner of the primary screen when
+    // nothing is stored or the stored place lies on no screen any more, and shows it.
+    void present();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QPoint defaultPosition() const;
+
+    QString positionFile_;
+    std::optional<FocusWidgetEntry> entry_;
+    std::optional<QPoint> dragOffset_;  // pointer position inside the window while dragging
+    bool moved_ = false;
+};
+
+}  // namespace tw

@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <optional>
+#include <vector>
+
+#include "widget/app/FocusWidgetHost.h"
+#include "widget/app/FocusWidgetProvider.h"
+#include "widget/app/FocusWidgetTimeline.h"
+
+namespace tw {
+namespace {
+
+using namespace widget_text;
+
+const QDateTime kNow(QDate(2025, 3, 7), QTime(10, 0), QTimeZone::utc());
+
+double unix(const QDateTime& t) {
+    return static_cast<double>(t.toMSecsSinceEpoch()) / 1000.0;
+}
+
+FocusWidgetSnapshot snapshot(const char* mode, const char* state,
+                             std::optional<double> endInSeconds, qint64 phaseSeconds = 1500) {
+    FocusWidgetSnapshot s;
+    s.mode = QLatin1String(mode);
+    s.state = QLatin1String(state);
+    s.time = QStringLiteral("7:12");  // never shown
+    if (endInSeconds) s.endDate = unix(kNow) + *endInSeconds;
+    s.phaseSeconds = phaseSeconds;
+    return s;
+}
+
+struct TimelineCase {
+    const char* what;
+    FocusWidgetSnapshot snapshot;
+    int entries;
+    const char* first;  // countdown of the first entry
+    const char* last;   // countdown of the last entry
+    const char* status;
+    qint64 reloadAfter;
+};
+
+class FocusWidgetTimelineCases : public ::testing::TestWithParam<TimelineCase> {};
+
+TEST_P(FocusWidgetTimelineCases, EntriesTheirCountdownsAndTheReloadDate) {
+    const TimelineCase& c = GetParam();
+    const FocusWidgetTimeline t = FocusWidgetTimeline::build(c.snapshot, kNow);
+    ASSERT_EQ(static_cast<int>(t.entries.size()), c.entries) << c.what;
+    for (std::size_t i = 0; i < t.entries.size(); ++i) {
+        EXPECT_EQ(t.entries[i].date, kNow.addSecs(60 * static_cast<qint64>(i))) << c.what;
+        EXPECT_EQ(t.entries[i].snapshot, c.snapshot) << c.what;
+    }
+    EXPECT_EQ(countdown(secondsShown(t.entries.front())), QLatin1String(c.first)) << c.what;
+    EXPECT_EQ(countdown(secondsShown(t.entries.back())), QLatin1String(c.last)) << c.what;
+    EXPECT_EQ(status(c.snapshot), QLatin1String(c.status)) << c.what;
+    EXPECT_EQ(t.reloadAfter, kNow.addSecs(c.reloadAfter)) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FocusWidgetTimelineCases,
+    ::testing::Values(
+        TimelineCase{"nothing stored", FocusWidgetSnapshot::defaultSnapshot(), 1, "25:00", "25:00",
+                     "Ready when you are", 900},
+        TimelineCase{"focus ending in 10:30", snapshot("Focus", "running", 630), 11, "10:30",
+                     "0:30", "Focusing now", 60},
+        TimelineCase{"focus ending in 3 hours", snapshot("Focus", "running", 3 * 3600), 24,
+                     "180:00", "157:00", "Focusing now", 60},
+        TimelineCase{"focus whose end has passed", snapshot("Focus", "running", -5), 1, "0:00",
+                     "0:00", "Focusing now", 60},
+        TimelineCase{"break whose end has passed", snapshot("Break", "running", -90), 1, "0:00",
+                     "0:00", "On a break", 60},
+        TimelineCase{"end exactly now", snapshot("Focus", "running", 0), 1, "0:00", "0:00",
+                     "Focusing now", 60},
+        TimelineCase{"end in exactly a minute", snapshot("Focus", "running", 60), 1, "1:00", "1:00",
+                     "Focusing now", 60},
+        TimelineCase{"end just past a minute", snapshot("Break", "running", 60.2), 2, "1:01",
+                     "0:01", "On a break", 60},
+        TimelineCase{"running without an end date", snapshot("Focus", "running", {}, 2700), 1,
+                     "45:00", "45:00", "Focusing now", 60},
+        TimelineCase{"paused shows the phase length", snapshot("Focus", "paused", 300), 1, "25:00",
+                     "25:00", "Paused", 900},
+        TimelineCase{"paused break", snapshot("Break", "paused", {}, 300), 1, "5:00", "5:00",
+                     "Paused", 900},
+        TimelineCase{"state compared exactly", snapshot("Focus", "Running", 630), 1, "25:00",
+                     "25:00", "Ready when you are", 900},
+        TimelineCase{"mode compared exactly", snapshot("focus", "running", 120), 2, "2:00", "1:00",
+                     "On a break", 60},
+        TimelineCase{"90 minutes idle", snapshot("Focus", "idle", {}, 5400), 1, "90:00", "90:00",
+                     "Ready when you are", 900}));
+
+TEST(FocusWidgetTimeline, SecondsAreRoundedUpAndNeverBelowZero) {
+    const struct {
+        double left;
+        const char* shown;
+    } cases[] = {{59.2, "1:00"},
+                 {0.4, "0:01"},
+                 {0.0, "0:00"},
+                 {-0.4, "0:00"},
+                 {5400, "90:00"},
+                 {245, "4:05"},
+                 {1e300, "153722867280912930:07"}};
+    for (const auto& c : cases) {
+        const FocusWidgetEntry e{kNow, snapshot("Focus", "running", c.left)};
+        EXPECT_EQ(countdown(secondsShown(e)), QLatin1String(c.shown)) << c.left;
+    }
+}
+
+TEST(FocusWidgetTimeline, ModeLineIsUpperCaseOrangeForFocusAndGreenOtherwise) {
+    const auto focus = snapshot("Focus", "idle", {});
+    const auto rest = snapshot("Break", "running", 60);
+    EXPECT_EQ(modeLine(focus), QStringLiteral("FOCUS"));
+    EXPECT_EQ(modeLine(rest), QStringLiteral("BREAK"));
+    const QColor orange = modeColor(focus);
+    const QColor green = modeColor(rest);
+    EXPECT_GT(orange.red(), orange.green());
+    EXPECT_GT(orange.green(), orange.blue());
+    EXPECT_GT(green.green(), green.red());
+    EXPECT_GT(green.green(), green.blue());
+}
+
+TEST(FocusWidgetTimeline, TheEntryOnShowAndTheNextChange) {
+    const auto t = FocusWidgetTimeline::build(snapshot("Focus", "running", 630), kNow);
+    EXPECT_EQ(t.entryAt(kNow)->date, kNow);
+    EXPECT_EQ(t.entryAt(kNow.addSecs(59))->date, kNow);
+    EXPECT_EQ(t.entryAt(kNow.addSecs(150))->date, kNow.addSecs(120));
+    EXPECT_EQ(t.entryAt(kNow.addSecs(-10))->date, kNow) << "a clock that went back";
+    EXPECT_EQ(t.nextChange(kNow), kNow.addSecs(60));
+    EXPECT_EQ(t.nextChange(kNow.addSecs(30)), kNow.addSecs(60));
+
+    FocusWidgetTimeline spread = t;  // a later reload: the entries' dates are the changes
+    spread.reloadAfter = kNow.addSecs(3600);
+    EXPECT_EQ(spread.nextChange(kNow.addSecs(61)), kNow.addSecs(120));
+    EXPECT_EQ(spread.nextChange(kNow.addSecs(600)), kNow.addSecs(3600));
+}
+
+TEST(FocusWidgetTimeline, TextFormsForStatusBars) {
+    const FocusWidgetEntry running{kNow, snapshot("Focus", "running", 1453.2)};
+    EXPECT_EQ(plainLine(running), QStringLiteral("Focus 24:14 · Focusing now"));
+    EXPECT_EQ(plainLine({kNow, FocusWidgetSnapshot::defaultSnapshot()}),
+              QStringLiteral("Focus 25:00 · Ready when you are"));
+
+    const QJsonObject o = QJsonDocument::fromJson(waybarJson(running)).object();
+    EXPECT_EQ(o.value(QStringLiteral("text")).toString(), QStringLiteral("Focus 24:14"));
+    EXPECT_EQ(o.value(QStringLiteral("tooltip")).toString(),
+              QStringLiteral("Tarnwhistle: Focusing now"));
+    EXPECT_EQ(o.value(QStringLiteral("class")).toString(), QStringLiteral("focus"));
+    EXPECT_EQ(o.value(QStringLiteral("percentage")).toInt(), 3);
+    EXPECT_FALSE(waybarJson(running).contains('\n'));
+
+    const struct {
+        FocusWidgetSnapshot s;
+        const char* cls;
+        int percentage;
+    } classes[] = {{snapshot("Break", "running", 150, 300), "break", 50},
+                   {snapshot("Break", "running", -3, 300), "break", 100},
+                   {snapshot("Focus", "paused", {}), "paused", 0},
+                   {snapshot("Break", "paused", {}), "paused", 0},
+                   {snapshot("Focus", "idle", {}), "idle", 0},
+                   {snapshot("Focus", "stopped", 100), "idle", 0}};
+    for (const auto& c : classes) {
+        const QJsonObject w = QJsonDocument::fromJson(waybarJson({kNow, c.s})).object();
+        EXPECT_EQ(w.value(QStringLiteral("class")).toString(), QLatin1String(c.cls)) << c.cls;
+        EXPECT_EQ(w.value(QStringLiteral("percentage")).toInt(), c.percentage) << c.cls;
+    }
+}
+
+// A suite file written the way the application writes it.
+class SuiteFile : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"));
+
+    void writeRaw(const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    void writeValue(const QJsonValue& value) {
+        QJsonObject suite;
+        suite.insert(QStringLiteral("unrelated"), 3);
+        suite.insert(QLatin1String(FocusWidgetSnapshot::kDefaultsKey), value);
+        writeRaw(QJsonDocument(suite).toJson());
+    }
+    void writeData(const QByteArray& data) {
+        QJsonObject v;
+        v.insert(QStringLiteral("$data"), QString::fromLatin1(data.toBase64()));
+        writeValue(v);
+    }
+    void store(const FocusWidgetSnapshot& s) { writeData(*s.encode()); }
+};
+
+TEST_F(SuiteFile, LoadsTheStoredSnapshotAndFallsBackToTheDefaultOnAnyFault) {
+    const auto running = snapshot("Break", "running", 200, 300);
+    store(running);
+    EXPECT_EQ(FocusWidgetProvider::loadFrom(path), running);
+
+    const auto fallback = FocusWidgetSnapshot::defaultSnapshot();
+    EXPECT_EQ(FocusWidgetProvider::loadFrom(dir.filePath(QStringLiteral("absent.json"))), fallback);
+    const struct {
+        const char* what;
+        std::function<void()> write;
+    } faults[] = {
+        {"not JSON", [&] { writeRaw("{\"focus-widget-snapshot\": "); }},
+        {"not an object", [&] { writeRaw("[1, 2]"); }},
+        {"no snapshot key", [&] { writeRaw("{\"other\": 1}"); }},
+        {"a string, not data", [&] { writeValue(QStringLiteral("Focus")); }},
+        {"data with another key",
+         [&] {
+             QJsonObject v;
+             v.insert(QStringLiteral("$data"), QString::fromLatin1(running.encode()->toBase64()));
+             v.insert(QStringLiteral("more"), 1);
+             writeValue(v);
+         }},
+        {"bad base64",
+         [&] {
+             QJsonObject v;
+             v.insert(QStringLiteral("$data"), QStringLiteral("!!not base64!!"));
+             writeValue(v);
+         }},
+        {"data that is not JSON", [&] { writeData("\x01\x02garbage"); }},
+        {"snapshot without streak",
+         [&] {
+             QJsonObject o = QJsonDocument::fromJson(*running.encode()).object();
+             o.remove(QStringLiteral("streak"));
+             writeData(QJsonDocument(o).toJson());
+         }},
+    };
+    for (const auto& f : faults) {
+        f.write();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        EXPECT_EQ(FocusWidgetProvider::loadFrom(path), fallback) << f.what;
+        // The widget only reads: a damaged suite stays exactly where and as it is.
+        file.seek(0);
+        EXPECT_EQ(file.readAll(), before) << f.what;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1) << f.what;
+    }
+}
+
+TEST_F(SuiteFile, ProviderAnswersFromTheSuiteAtItsClock) {
+    QDateTime now = kNow;
+    const FocusWidgetProvider provider(path, [&] { return now; });
+    store(snapshot("Focus", "running", 630));
+
+    EXPECT_EQ(provider.placeholder().snapshot, FocusWidgetSnapshot::defaultSnapshot());
+    EXPECT_EQ(provider.placeholder().date, kNow);
+    EXPECT_EQ(provider.snapshot().snapshot.state, QStringLiteral("running"));
+    EXPECT_EQ(provider.timeline().entries.size(), 11u);
+
+    now = kNow.addSecs(600);
+    const auto later = provider.timeline();
+    ASSERT_EQ(later.entries.size(), 1u);
+    EXPECT_EQ(countdown(secondsShown(later.entries.front())), QStringLiteral("0:30"));
+    EXPECT_EQ(later.reloadAfter, now.addSecs(60));
+}
+
+TEST_F(SuiteFile, HostShowsEachEntryAndSeesChangesOnlyAtTheReloadDate) {
+    QDateTime now = kNow;
+    const FocusWidgetProvider provider(path, [&] { return now; });
+    FocusWidgetHost host(provider);
+    std::vector<QString> shown;
+    host.onEntry = [&](const FocusWidgetEntry& e) {
+        shown.push_back(countdown(secondsShown(e)) + QLatin1Char(' ') + status(e.snapshot));
+    };
+
+    store(snapshot("Focus", "running", 630));
+    host.start();
+    EXPECT_EQ(shown, std::vector<QString>{QStringLiteral("10:30 Focusing now")});
+    EXPECT_EQ(host.nextWake(), kNow.addSecs(60));
+    EXPECT_TRUE(host.isWaiting());
+
+    // The application pauses; the widget learns of it at its reload date, not before.
+    store(snapshot("Focus", "paused", {}, 1500));
+    now = kNow.addMSecs(59999);  // a timer that fires a little early finds nothing new
+    host.wake();
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(host.reloads(), 1);
+    EXPECT_EQ(host.nextWake(), kNow.addSecs(60));
+
+    now = kNow.addSecs(60);
+    host.wake();
+    EXPECT_EQ(host.reloads(), 2);
+    EXPECT_EQ(shown.back(), QStringLiteral("25:00 Paused"));
+    EXPECT_EQ(host.nextWake(), now.addSecs(900));
+
+    // Idle and paused timelines wait a quarter of an hour.
+    store(snapshot("Focus", "running", 120));
+    now = now.addSecs(899);
+    host.wake();
+    EXPECT_EQ(host.reloads(), 2);
+    now = now.addSecs(1);
+    host.wake();
+    EXPECT_EQ(host.reloads(), 3);
+    EXPECT_EQ(shown.back(), QStringLiteral("0:00 Focusing now")) << "its end passed meanwhile";
+    EXPECT_EQ(shown.size(), 3u);
+}
+
+}  // namespace
+}  // namespace tw
