@@ -41,7 +41,9 @@ std::optional<qint64> parseInteger(QStringView piece) {
     return value;
 }
 
-bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+bool isDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
 
 }  // namespace
 

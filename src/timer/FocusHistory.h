@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 #include <QUuid>
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -17,7 +19,7 @@ class DriftLog;
 // Per-day focused seconds and completed focus sessions: the source of every statistic.
 struct FocusHistory {
     struct Totals {
-        double seconds = 0;  // focused seconds of the day, fractions kept
+        double seconds = 0;   // focused seconds of the day, fractions kept
         qint64 sessions = 0;  // completed focus sessions of the day
         friend bool operator==(const Totals&, const Totals&) = default;
     };
@@ -47,7 +49,13 @@ struct FocusHistory {
     static bool isValidEntry(const QString& key, const Totals& totals);
     static QMap<QString, Totals> cleaned(const QMap<QString, Totals>& days);
 
-    // The stored JSON form (no "ledgerID" is written).
+    // The key of the day of `date` ("%04d-%02d-%02d") and the start of the day a key names, both
+    // in the shared calendar.
+    static QString dayKey(Instant date);
+    static std::optional<Instant> dateFromDayKey(QStringView key);
+
+    // The stored JSON form (no "ledgerID" is written). Empty when the history holds a number that
+    // JSON cannot carry (a non-finite value): nothing should be stored then.
     QByteArray encode() const;
     // Strict decoding: a missing "days" or a wrong type anywhere rejects the whole record.
     static std::optional<FocusHistory> decode(const QByteArray& bytes);
@@ -63,7 +71,11 @@ struct FocusDay {
     Instant date;  // the day's start
     double seconds = 0;
     qint64 sessions = 0;
-    qint64 minutes() const { return static_cast<qint64>(seconds / 60.0); }
+    // Whole minutes, truncated toward zero (0 for a value that is not a finite number).
+    qint64 minutes() const {
+        return std::isfinite(seconds) ? static_cast<qint64>(std::clamp(seconds / 60.0, -9e18, 9e18))
+                                      : 0;
+    }
     friend bool operator==(const FocusDay&, const FocusDay&) = default;
 };
 

@@ -670,25 +670,31 @@ void TimerModel::loadHistory() {
     const auto data = defaults_.data(kHistoryKey);
     if (!data) {
         history_ = FocusHistory{};
-        defaults_.setData(kHistoryKey, history_.encode());
+        saveHistory();
         return;
     }
     if (auto decoded = FocusHistory::decode(*data)) {
         history_ = *decoded;
         history_.days = FocusHistory::cleaned(history_.days);
-        defaults_.setData(kHistoryKey, history_.encode());
+        saveHistory();
         return;
     }
     auto salvaged = FocusHistory::salvage(*data);
     history_ = salvaged ? *salvaged : FocusHistory{};
-    defaults_.setData(kHistoryKey, history_.encode());
+    saveHistory();
     defaults_.setData(kHistoryCorruptKey, *data);
 }
 
 void TimerModel::recordHistoryChange() {
     ++historyRevision_;
     Q_EMIT historyChanged();
-    defaults_.setData(kHistoryKey, history_.encode());
+    saveHistory();
+}
+
+void TimerModel::saveHistory() {
+    // An encoding that fails leaves the last stored copy in place.
+    const QByteArray bytes = history_.encode();
+    if (!bytes.isEmpty()) defaults_.setData(kHistoryKey, bytes);
 }
 
 FocusHistory TimerModel::liveHistory(Instant at) const {

@@ -185,6 +185,7 @@ private:
     void restoreSession();
     void loadHistory();
     void recordHistoryChange();
+    void saveHistory();
     void captureUndo();
     void offerUndo(const QString& label, Mode mode);
     qint64 liveRemaining() const;
