@@ -1,0 +1,278 @@
+#include "app/AppDelegate.h"
+
+#include "widget/FocusWidgetBridge.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/SingleInstance.h"
+#include "app/StatusService.h"
+#include "distraction/SiteRule.h"
+#include "platform/SystemEvents.h"
+#include "shell/AppPreferences.h"
+#include "timer/DriftLog.h"
+#include "timer/TimerModel.h"
+
+namespace tw {
+
+AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
+    : QObject(parent), env_(std::move(environment)) {
+    preferences_ = new AppPreferences(env_.standard, this);
+
+    // The session ending (shut-down, restart, log-out, a termination signal) quits without
+    // asking, whenever it happens.
+    observers_.append(connect(&env_.systemEvents, &SystemEvents::sessionEnding, this,
+                              [this] { applicationShouldTerminate(QuitReason::system); }));
+}
+
+AppDelegate::~AppDelegate() {
+    for (const auto& connection : std::as_const(observers_)) disconnect(connection);
+    if (ownsBusName_) env_.sessionBus.unregisterService(QLatin1String(SingleInstance::kBusName));
+    if (publishedObject_)
+        env_.sessionBus.unregisterObject(QLatin1String(SingleInstance::kObjectPath));
+}
+
+TimerModel& AppDelegate::model() {
+    if (!model_) {
+        std::unique_ptr<Sound> chime = env_.loadChime ? env_.loadChime() : nullptr;
+        model_ =
+            new TimerModel(*preferences_, env_.standard, env_.scheduler, std::move(chime), this);
+    }
+    return *model_;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (launched_) return;
+    launched_ = true;
+    const QPointer<AppDelegate> self(this);
+
+    // 1. The intent bridge (FocusControl, with its D-Bus methods and command line) will keep a
+    //    weak reference to the model here. This is the model's first use: it loads the history
+    //    and restores a saved session.
+    model();
+
+    // 2. The widget bridge writes its first snapshot and follows the model.
+    widgetBridge_ = new FocusWidgetBridge(model(), env_.appGroup, this);
+
+    // 3. The island controller will be created here from the model and the TickTick hook, kept
+    //    for the life of the process, shown (applyVisibility) and given a peek.
+
+    // 4. TickTick: the hook will receive its task client here.
+    // 5. TickTick: the hook will attach to the model here (chained onPhaseCompleted).
+    // 6. TickTick: a subscription to the client's connection flag (equal values removed) will
+    //    call the hook's refresh here.
+
+    // 7. The showIsland request of a second copy, from any sender on the session bus.
+    if (env_.sessionBus.isConnected()) {
+        env_.sessionBus.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                                QLatin1String(SingleInstance::kInterface),
+                                QLatin1String(SingleInstance::kShowIsland), this,
+                                SLOT(onShowIsland()));
+    }
+
+    // 8. The cloud client will be started here (it subscribes to the model).
+    // 9. The event emitter will attach to the model here (creating the cloud client and the
+    //    ntfy notifier).
+    // 10. The application hider will be started here.
+    // 11. The site blocker will be wired here: onWarning → handleSiteWarning, onBlocked → the
+    //     island's showBlockedSite; then started.
+
+    // 12. Focus activity runs the user's Do Not Disturb shortcuts.
+    model().onFocusActivityChanged = [self](bool focusing) {
+        if (self) self->runFocusShortcuts(focusing);
+    };
+    // 13. A restored running focus phase counts as one that has just started.
+    if (model().mode() == TimerModel::Mode::focus &&
+        model().runState() == TimerModel::RunState::running) {
+        runFocusShortcuts(true);
+    }
+
+    // 14. The island's onShowSettings / onShowHistory will open the settings window here.
+    // 15. The settings' onReplayTour will show the tour as a replay here.
+    // 16. The tour's onOpenSettings, onRequestBrowserAccess and browserAccessGranted will be
+    //     wired here (the site-blocker closures held weakly).
+    // 17. When the first-run tour has not been seen, its window will be scheduled here 2.4
+    //     seconds later.
+    // 18. The tray controller will be wired to the island controller and the settings here.
+    // 19. The tray icon will be shown or removed here according to menuBarIconEnabled.
+    // 20. The global shortcuts will be registered here: startPause, showIsland, toggleStyle.
+    // 21. A subscription to recordingShortcut will unregister every hot key while a shortcut
+    //     is recorded and register the missing ones again afterwards.
+
+    SystemEvents& events = env_.systemEvents;
+    // 22. Day change, time-zone change and activation roll the statistics day.
+    const auto refreshDay = [self] {
+        if (self) self->model().refreshStatisticsDay();
+    };
+    observers_.append(connect(&events, &SystemEvents::dayChanged, this, refreshDay));
+    observers_.append(connect(&events, &SystemEvents::timeZoneChanged, this, refreshDay));
+    observers_.append(connect(&events, &SystemEvents::becameActive, this, refreshDay));
+    // 23. Sleep: the site blocker will be suspended and refreshed here first; then the model.
+    observers_.append(connect(&events, &SystemEvents::willSleep, this, [self] {
+        if (self) self->model().systemWillSleep();
+    }));
+    // 24. Wake: the model first; the site blocker will then be resumed and refreshed here.
+    observers_.append(connect(&events, &SystemEvents::didWake, this, [self] {
+        if (self) self->model().systemDidWake();
+    }));
+    // 25. Screen lock.
+    observers_.append(connect(&events, &SystemEvents::screenLocked, this, [self] {
+        if (self) self->model().screenDidLock();
+    }));
+
+    // Last, the status object and the bus name: a second copy waits for the name before it sends
+    // showIsland, and by then the subscription of step 7 is in place.
+    publishOnBus();
+}
+
+void AppDelegate::publishOnBus() {
+    QDBusConnection& bus = env_.sessionBus;
+    if (!bus.isConnected()) return;
+    status_ = new StatusService(*this);
+    publishedObject_ =
+        bus.registerObject(QLatin1String(SingleInstance::kObjectPath), status_,
+                           QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSlots |
+                               QDBusConnection::ExportAllSignals);
+    ownsBusName_ = bus.registerService(QLatin1String(SingleInstance::kBusName));
+}
+
+void AppDelegate::onShowIsland() {
+    // The island controller's expand, without making the panel the key window, will be called
+    // here once the controller exists.
+    Q_EMIT showIslandRequested();
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
+    // The island controller, once it exists, expands here without becoming the key window.
+    return true;
+}
+
+void AppDelegate::runFocusShortcuts(bool focusing) {
+    // The focus shortcuts component will run the focus-start (true) or focus-end (false) Do Not
+    // Disturb shortcut here, on its own serial queue.
+    Q_EMIT focusShortcutRunRequested(focusing);
+}
+
+void AppDelegate::handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft) {
+    if (ruleText) recordDrift(driftKey(*ruleText));
+    // The island controller's showBlockWarning(ruleText, secondsLeft) will be called here.
+    Q_UNUSED(secondsLeft);
+}
+
+QString AppDelegate::driftKey(const QString& ruleText) {
+    if (const auto rule = SiteRule::parse(ruleText)) return rule->host;
+    return ruleText;
+}
+
+void AppDelegate::recordDrift(const QString& key) {
+    TimerModel& m = model();
+    if (m.mode() != TimerModel::Mode::focus || m.runState() == TimerModel::RunState::idle ||
+        key.isEmpty()) {
+        return;
+    }
+    m.setDriftsThisSession(m.driftsThisSession() + 1);
+    env_.driftLog.record(key, env_.scheduler.now());
+}
+
+bool AppDelegate::askToQuit() {
+    // Without a widget application there is no way to ask; the user did ask to quit.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
+    TimerModel& m = model();
+    QMessageBox box;
+    question_ = &box;
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(QStringLiteral("Tarnwhistle"));
+    box.setText(QStringLiteral("Quit Tarnwhistle?"));
+    box.setInformativeText(QStringLiteral("Quit and end the ") + m.formattedRemaining() +
+                           QLatin1Char(' ') + TimerModel::title(m.mode()).toLower() +
+                           QStringLiteral(" session?"));
+    // One role for both keeps them in this order on every desktop's button layout.
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::ActionRole);
+    QPushButton* quit = box.addButton(QStringLiteral("Quit"), QMessageBox::ActionRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    // Bring the question to the front once it is on screen.
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
+    box.exec();
+    const bool confirmed = box.clickedButton() == quit;
+    question_ = nullptr;
+    return confirmed;
+}
+
+AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason reason) {
+    // A quit already on its way finishes through its own reply.
+    if (terminating_) return TerminateReply::later;
+
+    // 1-2. Ask only when the user quits during a running or paused session.
+    if (reason == QuitReason::user && question_) {
+        // Already asking: the open question decides.
+        question_->raise();
+        question_->activateWindow();
+        return TerminateReply::cancel;
+    }
+    if (reason == QuitReason::user && model().isActive()) {
+        const bool confirmed = askToQuit();
+        // The session may have ended meanwhile for the system (it does not wait for the user).
+        if (terminating_) return TerminateReply::later;
+        if (!confirmed) return TerminateReply::cancel;
+    }
+    terminating_ = true;
+    // A system quit closes a question still open; its answer no longer matters.
+    if (question_) question_->done(0);
+
+    // 3. The site blocker will be suspended and refreshed here, and the settings controller's
+    //    resetDNDSetup will drop a half-finished Do Not Disturb set-up here. Then the session
+    //    ends the way a reset does, without an undo offer.
+    model().resetSession();
+
+    // 4. One reply, from whichever comes first: the clean-up chain or the time limit.
+    const QPointer<AppDelegate> self(this);
+    quitReply_ = std::make_shared<QuitReply>([self] {
+        if (self) self->finishTermination();
+    });
+    std::weak_ptr<QuitReply> chain = quitReply_;
+    QMetaObject::invokeMethod(
+        this,
+        [self, chain] {
+            if (!self) return;
+            // The site blocker's check in flight (its task), then its access probe (probeTask),
+            // will be awaited here.
+            // The cloud client's finalUpload will be awaited here, with a 3-second request
+            // time-out.
+            // The focus shortcuts' serial queue will then receive a job that hands the reply
+            // back to the main thread, so that a queued focus-end shortcut runs first.
+            QMetaObject::invokeMethod(
+                self.data(),
+                [chain] {
+                    if (const auto reply = chain.lock()) reply->send();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    quitDeadline_ = env_.scheduler.callAfter(kQuitTimeLimit, [chain] {
+        if (const auto reply = chain.lock()) reply->send();
+    });
+
+    // 5. The application terminates when the reply is first sent.
+    return TerminateReply::later;
+}
+
+void AppDelegate::finishTermination() {
+    if (terminated_) return;
+    terminated_ = true;
+    applicationWillTerminate();
+    if (env_.terminate) env_.terminate();
+}
+
+void AppDelegate::applicationWillTerminate() {
+    // Every hot key held in `shortcuts` will be unregistered here, once the global shortcuts
+    // are registered at launch.
+}
+
+}  // namespace tw

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/Scheduler.h"
+#include "platform/Sound.h"
+
+class QMessageBox;
+
+namespace tw {
+
+class AppPreferences;
+class DriftLog;
+class FocusWidgetBridge;
+class StatusService;
+class SystemEvents;
+class TimerModel;
+class UserDefaults;
+
+// What the delegate is built over. The program passes the real ones; tests pass fakes.
+struct AppEnvironment {
+    UserDefaults& standard;  // the standard defaults suite
+    UserDefaults& appGroup;  // the suite shared with the desktop widget
+    Scheduler& scheduler;
+    SystemEvents& systemEvents;
+    DriftLog& driftLog;
+    std::function<std::unique_ptr<Sound>()> loadChime;  // may answer null
+    std::function<void()> terminate;                    // ends the process's event loop
+    // Where the showIsland request is heard and the status object is published; a disconnected
+    // connection keeps the delegate off the bus.
+    QDBusConnection sessionBus = QDBusConnection::sessionBus();
+};
+
+// Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
+// gets there first.
+class QuitReply {
+public:
+    explicit QuitReply(std::function<void()> respond) : respond_(std::move(respond)) {}
+    void send() {
+        if (sent_) return;
+        sent_ = true;
+        if (respond_) respond_();
+    }
+    bool sent() const { return sent_; }
+
+private:
+    bool sent_ = false;
+    std::function<void()> respond_;
+};
+
+// The root of the object graph: builds the preferences, creates every long-lived component the
+// first time it is needed, runs the launch steps in their fixed order, follows the system events,
+// and runs the confirmation and clean-up when the application quits.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    enum class QuitReason { user, system };  // system: shut-down, restart, log-out, SIGTERM
+    enum class TerminateReply { now, cancel, later };
+
+    static constexpr double kQuitTimeLimit = 5.0;
+
+    explicit AppDelegate(AppEnvironment environment, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    AppPreferences& preferences() { return *preferences_; }
+    // Created on first use: loads the history and restores a saved session.
+    TimerModel& model();
+    bool hasModel() const { return model_ != nullptr; }
+
+    // The application's callbacks.
+    void applicationDidFinishLaunching();
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    TerminateReply applicationShouldTerminate(QuitReason reason);
+    void applicationWillTerminate();
+
+    bool hasFinishedLaunching() const { return launched_; }
+    bool isTerminating() const { return terminating_; }
+
+    // The site blocker's warning for `ruleText` (none when no rule is known) with the seconds
+    // left before the tab is blanked: records a drift for the site.
+    void handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft);
+    // The drift-log key of a rule: its host, or the text itself when it is not a rule.
+    static QString driftKey(const QString& ruleText);
+    // Counts a drift in the running or paused focus session and in the drift log.
+    void recordDrift(const QString& key);
+
+Q_SIGNALS:
+    // Another copy asked this one to show its island.
+    void showIslandRequested();
+    // The focus-start (true) or focus-end (false) Do Not Disturb shortcut is due.
+    void focusShortcutRunRequested(bool focusing);
+
+private Q_SLOTS:
+    void onShowIsland();
+
+private:
+    void runFocusShortcuts(bool focusing);
+    bool askToQuit();
+    void finishTermination();
+    void publishOnBus();
+
+    AppEnvironment env_;
+    AppPreferences* preferences_ = nullptr;
+    TimerModel* model_ = nullptr;
+    StatusService* status_ = nullptr;
+    FocusWidgetBridge* widgetBridge_ = nullptr;
+    QList<QMetaObject::Connection> observers_;
+    bool launched_ = false;
+    bool terminating_ = false;
+    bool terminated_ = false;
+    bool ownsBusName_ = false;
+    bool publishedObject_ = false;
+    QPointer<QMessageBox> question_;
+    std::shared_ptr<QuitReply> quitReply_;
+    std::unique_ptr<ScheduledCall> quitDeadline_;
+};
+
+}  // namespace tw

@@ -1,0 +1,326 @@
+// The real program, started as a user would start it, inside the test desktop; each test has its
+// own configuration and data folders. The running copy is observed through its status object on
+// the session bus.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include "app/SingleInstance.h"
+#include "common/TestSupport.h"
+#include "platform/UserDefaults.h"
+#include "support/Calendar.h"
+#include "support/Uuid.h"
+#include "timer/FocusHistory.h"
+#include "timer/SavedSession.h"
+
+using namespace tw;
+using tw::test::waitUntil;
+
+// Counts the running copy's IslandRequested signals.
+class IslandRequests : public QObject {
+    Q_OBJECT
+public:
+    int count = 0;
+public Q_SLOTS:
+    void seen() { ++count; }
+};
+
+namespace {
+
+const QString kBusName = QLatin1String(SingleInstance::kBusName);
+const QString kProgram = QStringLiteral(TW_BIN_DIR "/tarnwhistle");
+
+Instant wallClock() {
+    return Instant::fromUnix(static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+}
+
+class ProgramCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QFile::exists(kProgram));
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    }
+    void TearDown() override {
+        for (auto& p : processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcess* start(const QStringList& args = {}, const QProcessEnvironment* custom = nullptr) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(custom ? *custom : env);
+        p->start(kProgram, args);
+        EXPECT_TRUE(p->waitForStarted(5000));
+        processes.push_back(std::move(p));
+        return processes.back().get();
+    }
+    static bool finished(QProcess* p) { return p->state() == QProcess::NotRunning; }
+
+    // Launched: the copy has put its status object on the bus.
+    bool waitForLaunch(QProcess* p) {
+        return waitUntil(
+            [&] {
+                const QDBusReply<uint> pid = bus.interface()->servicePid(kBusName);
+                return pid.isValid() && qint64(pid.value()) == p->processId();
+            },
+            15000);
+    }
+
+    QVariant property(const char* name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            kBusName, QLatin1String(SingleInstance::kObjectPath),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QLatin1String(SingleInstance::kInterface) << QLatin1String(name);
+        const QDBusMessage reply = bus.call(get, QDBus::Block, 5000);
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+    void quit() {
+        bus.call(QDBusMessage::createMethodCall(
+                     kBusName, QLatin1String(SingleInstance::kObjectPath),
+                     QLatin1String(SingleInstance::kInterface), QStringLiteral("Quit")),
+                 QDBus::Block, 5000);
+    }
+
+    QString defaultsFile() const {
+        return config.filePath(QStringLiteral("tarnwhistle/dev.tarnwhistle.app.json"));
+    }
+
+    // The defaults file as another program would leave it: one JSON object with the session as
+    // a data value.
+    void writeSession(const SavedSession& session) {
+        QDir().mkpath(config.filePath(QStringLiteral("tarnwhistle")));
+        QJsonObject data{
+            {QStringLiteral("$data"), QString::fromLatin1(session.encode().toBase64())}};
+        QJsonObject root{{QStringLiteral("activeTimerSession"), data}};
+        QFile file(defaultsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
+    }
+
+    SavedSession runningFocus(Instant end, Instant segmentStart) {
+        SavedSession s;
+        s.id = newUuid();
+        s.mode = QStringLiteral("focus");
+        s.state = QStringLiteral("running");
+        s.remaining = std::max<qint64>(ceilSeconds(end - wallClock()), 0);
+        s.endDate = end;
+        s.phaseStart = end - 1500.0;
+        s.pausedElapsed = 0;
+        s.focusSegmentStart = segmentStart;
+        s.phaseSeconds = 1500;
+        return s;
+    }
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QTemporaryDir config;
+    QTemporaryDir data;
+    QProcessEnvironment env;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+// The program on the test desktop.
+class Program : public ProgramCli {
+protected:
+    void SetUp() override {
+        if (!qEnvironmentVariableIsSet("DISPLAY") || !bus.isConnected())
+            GTEST_SKIP() << "needs the test desktop (run under scripts/with-desktop)";
+        ProgramCli::SetUp();
+        // A copy left over from another test would take the place of ours.
+        ASSERT_TRUE(
+            waitUntil([&] { return !bus.interface()->isServiceRegistered(kBusName).value(); }));
+    }
+};
+
+}  // namespace
+
+TEST_F(ProgramCli, PrintsItsVersion) {
+    QProcess* p = start({QStringLiteral("--version")});
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_EQ(p->readAllStandardOutput(), QByteArray("tarnwhistle " TW_VERSION "\n"));
+}
+
+TEST_F(ProgramCli, WithoutADisplaySaysSoInOneSentence) {
+    QProcessEnvironment none = env;
+    none.remove(QStringLiteral("DISPLAY"));
+    none.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcessEnvironment unreachable = env;
+    unreachable.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4711"));
+    unreachable.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const QProcessEnvironment* e : {&none, &unreachable}) {
+        QProcess* p = start({}, e);
+        ASSERT_TRUE(p->waitForFinished(10000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);  // no abort
+        EXPECT_EQ(p->exitCode(), 1);
+        const QString said = QString::fromUtf8(p->readAllStandardError());
+        EXPECT_TRUE(said.endsWith(QStringLiteral(".\n"))) << said.toStdString();
+        EXPECT_EQ(said.count(QLatin1Char('\n')), 1) << said.toStdString();
+        EXPECT_EQ(said.count(QLatin1Char('.')), 1) << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("display"))) << said.toStdString();
+    }
+}
+
+TEST_F(Program, CopiesStartedTogetherLeaveExactlyOne) {
+    for (const int copies : {2, 5}) {
+        SCOPED_TRACE(copies);
+        IslandRequests requests;
+        ASSERT_TRUE(bus.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                                QLatin1String(SingleInstance::kInterface),
+                                QStringLiteral("IslandRequested"), &requests, SLOT(seen())));
+        std::vector<QProcess*> started;
+        for (int i = 0; i < copies; ++i) started.push_back(start());
+
+        const auto done = [&] {
+            return int(std::count_if(started.begin(), started.end(), finished));
+        };
+        ASSERT_TRUE(waitUntil([&] { return done() == copies - 1; }, 30000));
+        QProcess* survivor = nullptr;
+        for (QProcess* p : started) {
+            if (!finished(p)) {
+                survivor = p;
+                continue;
+            }
+            EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p->exitCode(), 0);
+        }
+        ASSERT_NE(survivor, nullptr);
+        ASSERT_TRUE(waitForLaunch(survivor));
+        // Every later copy asked the survivor to show its island, and it heard each one.
+        EXPECT_TRUE(waitUntil([&] { return requests.count == copies - 1; }));
+        waitUntil([] { return false; }, 200);
+        EXPECT_EQ(requests.count, copies - 1);
+        EXPECT_EQ(done(), copies - 1);
+
+        quit();  // idle: no question
+        ASSERT_TRUE(waitUntil([&] { return finished(survivor); }, 10000));
+        EXPECT_EQ(survivor->exitCode(), 0);
+        bus.disconnect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                       QLatin1String(SingleInstance::kInterface), QStringLiteral("IslandRequested"),
+                       &requests, SLOT(seen()));
+        ASSERT_TRUE(
+            waitUntil([&] { return !bus.interface()->isServiceRegistered(kBusName).value(); }));
+    }
+}
+
+TEST_F(Program, FocusThatEndedWhileNotRunningIsCompletedAtItsEnd) {
+    const Instant end = wallClock() - 600.0;
+    const SavedSession saved = runningFocus(end, end - 300.0);
+    writeSession(saved);
+
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    EXPECT_EQ(property("Mode").toString(), QStringLiteral("rest"));
+    EXPECT_EQ(property("RunState").toString(), QStringLiteral("idle"));
+    EXPECT_EQ(property("EndDate").toDouble(), 0.0);
+
+    UserDefaults stored(defaultsFile());
+    EXPECT_FALSE(stored.contains(QStringLiteral("activeTimerSession")));
+    const auto history = FocusHistory::decode(
+        stored.data(QStringLiteral("weeklyFocusHistory")).value_or(QByteArray()));
+    ASSERT_TRUE(history.has_value());
+    double seconds = 0;
+    qint64 sessions = 0;
+    for (const auto& totals : history->days) {
+        seconds += totals.seconds;
+        sessions += totals.sessions;
+    }
+    EXPECT_NEAR(seconds, 300.0, 0.01);  // up to the end date, not up to now
+    EXPECT_EQ(sessions, 1);
+    EXPECT_EQ(history->days.value(Calendar::shared().dayKey(end)).sessions, 1);
+
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(p); }, 10000));
+    EXPECT_EQ(p->exitCode(), 0);
+}
+
+TEST_F(Program, KilledDuringFocusResumesTheSameSessionAgainstTheSameEnd) {
+    const Instant now = wallClock();
+    const SavedSession saved = runningFocus(now + 1200.0, now - 300.0);
+    writeSession(saved);
+
+    QProcess* first = start();
+    ASSERT_TRUE(waitForLaunch(first));
+    EXPECT_EQ(property("RunState").toString(), QStringLiteral("running"));
+    EXPECT_EQ(property("SessionID").toString(), uuidText(saved.id));
+    EXPECT_NEAR(property("EndDate").toDouble(), saved.endDate->toUnix(), 0.001);
+    first->kill();  // SIGKILL: no chance to clean up
+    ASSERT_TRUE(first->waitForFinished(5000));
+    ASSERT_TRUE(waitUntil([&] { return !bus.interface()->isServiceRegistered(kBusName).value(); }));
+
+    QProcess* second = start();
+    ASSERT_TRUE(waitForLaunch(second));
+    EXPECT_EQ(property("Mode").toString(), QStringLiteral("focus"));
+    EXPECT_EQ(property("RunState").toString(), QStringLiteral("running"));
+    EXPECT_EQ(property("SessionID").toString(), uuidText(saved.id));
+    EXPECT_NEAR(property("EndDate").toDouble(), saved.endDate->toUnix(), 0.001);
+    const int remaining = property("Remaining").toInt();
+    EXPECT_GT(remaining, 1100);
+    EXPECT_LE(remaining, 1200);
+}
+
+TEST_F(Program, TerminationSignalEndsTheSessionAndExitsCleanly) {
+    const Instant now = wallClock();
+    writeSession(runningFocus(now + 900.0, now - 600.0));
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    ASSERT_EQ(property("RunState").toString(), QStringLiteral("running"));
+
+    p->terminate();  // SIGTERM, as at shut-down: no question
+    ASSERT_TRUE(waitUntil([&] { return finished(p); }, 5000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    UserDefaults stored(defaultsFile());
+    EXPECT_FALSE(stored.contains(QStringLiteral("activeTimerSession")));
+    // The ten minutes of focus before the end were kept.
+    const auto history = FocusHistory::decode(
+        stored.data(QStringLiteral("weeklyFocusHistory")).value_or(QByteArray()));
+    ASSERT_TRUE(history.has_value());
+    double seconds = 0;
+    for (const auto& totals : history->days) seconds += totals.seconds;
+    EXPECT_GE(seconds, 600.0);
+    EXPECT_EQ(history->totalSessions(), 0);
+}
+
+TEST_F(Program, PublishesItsSnapshotForTheDesktopWidget) {
+    const Instant now = wallClock();
+    writeSession(runningFocus(now + 1200.0, now - 300.0));
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    const QString suite = config.filePath(QStringLiteral("tarnwhistle/group.dev.tarnwhistle.app.json"));
+    ASSERT_TRUE(waitUntil([&] {
+        return UserDefaults(suite).contains(QStringLiteral("focus-widget-snapshot"));
+    }));
+
+    QProcess widget;
+    widget.setProcessEnvironment(env);
+    widget.start(QStringLiteral(TW_BIN_DIR "/tarnwhistle-widget"), {QStringLiteral("--print")});
+    ASSERT_TRUE(widget.waitForFinished(10000));
+    EXPECT_EQ(widget.exitCode(), 0);
+    const QString line = QString::fromUtf8(widget.readAllStandardOutput()).trimmed();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Focus (19|20):\\d\\d\\b")).match(line).hasMatch())
+        << line.toStdString();
+    EXPECT_TRUE(line.contains(QStringLiteral("Focusing now"))) << line.toStdString();
+}
+
+#include "ProgramTest.moc"
