@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "island/IslandController.h"
+#include "settings/TestimonialStore.h"
 #include "widget/FocusWidgetBridge.h"
 
 #include <QApplication>
@@ -7,11 +9,14 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
 #include "distraction/SiteRule.h"
 #include "platform/SystemEvents.h"
 #include "shell/AppPreferences.h"
+#include "shell/GlobalShortcut.h"
+#include "shell/MenuBarController.h"
 #include "timer/DriftLog.h"
 #include "timer/TimerModel.h"
 
@@ -48,16 +53,30 @@ void AppDelegate::applicationDidFinishLaunching() {
     launched_ = true;
     const QPointer<AppDelegate> self(this);
 
-    // 1. The intent bridge (FocusControl, with its D-Bus methods and command line) will keep a
-    //    weak reference to the model here. This is the model's first use: it loads the history
-    //    and restores a saved session.
-    model();
+    // 1. The intent bridge keeps a weak reference to the model, and its methods go on the bus
+    //    (the command lines and desktop actions call them). This is the model's first use: it
+    //    loads the history and restores a saved session.
+    FocusControl::shared().setModel(&model());
+    FocusControlService::publish(env_.sessionBus, FocusControl::shared(), this);
 
     // 2. The widget bridge writes its first snapshot and follows the model.
     widgetBridge_ = new FocusWidgetBridge(model(), env_.appGroup, this);
 
-    // 3. The island controller will be created here from the model and the TickTick hook, kept
-    //    for the life of the process, shown (applyVisibility) and given a peek.
+    // 3. The island: created once, kept for the life of the process, shown and given a short
+    //    peek. (The TickTick hook joins it when the task integration arrives.)
+    testimonials_ = std::make_unique<TestimonialStore>(env_.scheduler.clock());
+    if (env_.makeIsland) {
+        controller_ = env_.makeIsland(model(), *preferences_, env_.scheduler, &env_.driftLog,
+                                      testimonials_.get(), this);
+    }
+    if (controller_) {
+        // 14. The island's settings and history requests open the settings and history windows
+        //     here once they exist.
+        controller_->onShowSettings = [] {};
+        controller_->onShowHistory = [] {};
+        controller_->applyVisibility();
+        controller_->peek();
+    }
 
     // 4. TickTick: the hook will receive its task client here.
     // 5. TickTick: the hook will attach to the model here (chained onPhaseCompleted).
@@ -95,11 +114,71 @@ void AppDelegate::applicationDidFinishLaunching() {
     //     wired here (the site-blocker closures held weakly).
     // 17. When the first-run tour has not been seen, its window will be scheduled here 2.4
     //     seconds later.
-    // 18. The tray controller will be wired to the island controller and the settings here.
-    // 19. The tray icon will be shown or removed here according to menuBarIconEnabled.
-    // 20. The global shortcuts will be registered here: startPause, showIsland, toggleStyle.
-    // 21. A subscription to recordingShortcut will unregister every hot key while a shortcut
-    //     is recorded and register the missing ones again afterwards.
+    // 18. The tray menu reaches the island and the windows through these callbacks, each
+    //     holding the delegate weakly.
+    auto* menuBar = new MenuBarController(model(), *preferences_, this);
+    menuBar->islandExpanded = [self] {
+        return self && self->controller_ && self->controller_->island().isExpanded();
+    };
+    menuBar->onToggleIsland = [self] {
+        if (self && self->controller_) self->controller_->toggleExpanded();
+    };
+    menuBar->currentIslandStyle = [self] {
+        if (!self) return IslandStyle::automatic;
+        return self->controller_ ? self->controller_->currentStyle()
+                                 : self->preferences().islandStyle();
+    };
+    menuBar->preferredIslandStyle = [self] {
+        return self ? self->preferences().islandStyle() : IslandStyle::automatic;
+    };
+    menuBar->onToggleIslandStyle = [self] {
+        if (self && self->controller_) self->controller_->toggleStyle();
+    };
+    menuBar->onSelectStyle = [self](IslandStyle style) {
+        if (self && self->controller_) self->controller_->setStyle(style);
+    };
+    // The island closes first; the settings and history windows open here once they exist.
+    menuBar->onShowSettings = [self] {
+        if (self && self->controller_) self->controller_->collapse();
+    };
+    menuBar->onShowHistory = [self] {
+        if (self && self->controller_) self->controller_->collapse();
+    };
+    // The user's quit, asked from the event loop rather than from inside the menu.
+    menuBar->onQuit = [self] {
+        if (!self) return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (self) self->applicationShouldTerminate(QuitReason::user);
+            },
+            Qt::QueuedConnection);
+    };
+    // The TickTick hook will be given to the menu here as its task list (menuBar->tickTick).
+    // 19. The tray icon follows menuBarIconEnabled, from now on.
+    menuBar->updateVisibility();
+    // 20. The global shortcuts, in the order startPause, showIsland, toggleStyle.
+    shortcuts_ = new GlobalShortcuts(
+        *preferences_, env_.hotKeys,
+        [self](ShortcutAction action) {
+            if (!self) return;
+            switch (action) {
+                case ShortcutAction::startPause:
+                    self->model().toggle();
+                    break;
+                case ShortcutAction::showIsland:
+                    if (self->controller_) self->controller_->toggleExpanded();
+                    break;
+                case ShortcutAction::toggleStyle:
+                    if (self->controller_) self->controller_->toggleStyle();
+                    break;
+            }
+        },
+        this);
+    shortcuts_->registerAll();
+    // 21. While a shortcut is recorded no hot key is held; afterwards the missing ones are
+    //     registered again.
+    observers_.append(shortcuts_->followRecording());
 
     SystemEvents& events = env_.systemEvents;
     // 22. Day change, time-zone change and activation roll the statistics day.
@@ -139,13 +218,12 @@ void AppDelegate::publishOnBus() {
 }
 
 void AppDelegate::onShowIsland() {
-    // The island controller's expand, without making the panel the key window, will be called
-    // here once the controller exists.
+    if (controller_) controller_->expand(false);
     Q_EMIT showIslandRequested();
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
-    // The island controller, once it exists, expands here without becoming the key window.
+    if (controller_) controller_->expand(false);
     return true;
 }
 
@@ -157,8 +235,7 @@ void AppDelegate::runFocusShortcuts(bool focusing) {
 
 void AppDelegate::handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft) {
     if (ruleText) recordDrift(driftKey(*ruleText));
-    // The island controller's showBlockWarning(ruleText, secondsLeft) will be called here.
-    Q_UNUSED(secondsLeft);
+    if (controller_) controller_->showBlockWarning(ruleText, secondsLeft);
 }
 
 QString AppDelegate::driftKey(const QString& ruleText) {
@@ -271,8 +348,12 @@ void AppDelegate::finishTermination() {
 }
 
 void AppDelegate::applicationWillTerminate() {
-    // Every hot key held in `shortcuts` will be unregistered here, once the global shortcuts
-    // are registered at launch.
+    if (shortcuts_) shortcuts_->unregisterAll();
+}
+
+bool AppDelegate::applyShortcut(const ShortcutConfiguration& configuration,
+                                ShortcutAction action) {
+    return shortcuts_ && shortcuts_->applyShortcut(configuration, action);
 }
 
 }  // namespace tw

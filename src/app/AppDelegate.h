@@ -12,6 +12,7 @@
 
 #include "platform/Scheduler.h"
 #include "platform/Sound.h"
+#include "shell/PreferenceTypes.h"
 
 class QMessageBox;
 
@@ -19,7 +20,11 @@ namespace tw {
 
 class AppPreferences;
 class DriftLog;
+class IslandController;
+class TestimonialStore;
 class FocusWidgetBridge;
+class GlobalShortcuts;
+class HotKeys;
 class StatusService;
 class SystemEvents;
 class TimerModel;
@@ -32,11 +37,17 @@ struct AppEnvironment {
     Scheduler& scheduler;
     SystemEvents& systemEvents;
     DriftLog& driftLog;
+    HotKeys& hotKeys;  // the system-wide shortcuts
     std::function<std::unique_ptr<Sound>()> loadChime;  // may answer null
     std::function<void()> terminate;                    // ends the process's event loop
     // Where the showIsland request is heard and the status object is published; a disconnected
     // connection keeps the delegate off the bus.
     QDBusConnection sessionBus = QDBusConnection::sessionBus();
+    // Builds the island (controller, panel and views) at launch; without it there is no island
+    // (in-process tests of the delegate alone).
+    std::function<std::unique_ptr<IslandController>(TimerModel&, AppPreferences&, Scheduler&,
+                                                    const DriftLog*, TestimonialStore*, QObject*)>
+        makeIsland;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -74,6 +85,7 @@ public:
     // Created on first use: loads the history and restores a saved session.
     TimerModel& model();
     bool hasModel() const { return model_ != nullptr; }
+    IslandController* controller() const { return controller_.get(); }
 
     // The application's callbacks.
     void applicationDidFinishLaunching();
@@ -83,6 +95,11 @@ public:
 
     bool hasFinishedLaunching() const { return launched_; }
     bool isTerminating() const { return terminating_; }
+
+    // Makes `configuration` the action's global shortcut if it can be (see GlobalShortcuts).
+    bool applyShortcut(const ShortcutConfiguration& configuration, ShortcutAction action);
+    // The registered global shortcuts; null before launch.
+    GlobalShortcuts* globalShortcuts() const { return shortcuts_; }
 
     // The site blocker's warning for `ruleText` (none when no rule is known) with the seconds
     // left before the tab is blanked: records a drift for the site.
@@ -112,6 +129,9 @@ private:
     TimerModel* model_ = nullptr;
     StatusService* status_ = nullptr;
     FocusWidgetBridge* widgetBridge_ = nullptr;
+    std::unique_ptr<TestimonialStore> testimonials_;
+    std::unique_ptr<IslandController> controller_;
+    GlobalShortcuts* shortcuts_ = nullptr;
     QList<QMetaObject::Connection> observers_;
     bool launched_ = false;
     bool terminating_ = false;

@@ -90,6 +90,19 @@ Peer self(const QString& procRoot) {
     return Peer{pid, launchDate(pid, procRoot)};
 }
 
+bool runsTheApplication(const QByteArray& cmdline) {
+    // The same executable also answers one-shot commands (start-focus, --version, ...) and exits;
+    // such a process is not a running copy, and a copy launched meanwhile must not give way to it.
+    const QList<QByteArray> args = cmdline.split('\0');
+    if (args.size() < 2 || args.at(1).isEmpty()) return true;
+    static const QByteArray commands[] = {"start-focus", "pause-or-resume", "end-focus",
+                                          "--version", "--help", "-h"};
+    for (const QByteArray& c : commands) {
+        if (args.at(1) == c) return false;
+    }
+    return true;
+}
+
 std::vector<Peer> findPeers(const QString& procRoot) {
     std::vector<Peer> peers;
     const qint32 ownPid = static_cast<qint32>(::getpid());
@@ -109,6 +122,7 @@ std::vector<Peer> findPeers(const QString& procRoot) {
         if (normalizedExecutable(readLink(dir + QStringLiteral("/exe"))) != ownExe) continue;
         const auto stat = parseProcStat(readSmallFile(dir + QStringLiteral("/stat")));
         if (stat && (stat->state == 'Z' || stat->state == 'X' || stat->state == 'x')) continue;
+        if (!runsTheApplication(readSmallFile(dir + QStringLiteral("/cmdline")))) continue;
         peers.push_back(Peer{pid, launchDate(pid, procRoot)});
     }
     return peers;

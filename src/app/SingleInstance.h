@@ -49,6 +49,9 @@ std::optional<Instant> launchDate(qint32 pid, const QString& procRoot = QStringL
 // This process as a peer.
 Peer self(const QString& procRoot = QStringLiteral("/proc"));
 // Other live (not zombie) processes of this user running this executable.
+// Whether a process's command line (NUL-separated, as in /proc/<pid>/cmdline) is a running copy
+// of the application rather than a one-shot command of the same executable.
+bool runsTheApplication(const QByteArray& cmdline);
 std::vector<Peer> findPeers(const QString& procRoot = QStringLiteral("/proc"));
 
 // The whole check over the real /proc.

@@ -6,15 +6,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include <xcb/xcb.h>
 
 #include "app/AppDelegate.h"
+#include "app/FocusControl.h"
 #include "app/SingleInstance.h"
+#include "island/IslandController.h"
+#include "island/IslandPanel.h"
 #include "platform/UserDefaults.h"
 #include "platform/linux/ChimeSound.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/QtScheduler.h"
+#include "platform/linux/X11HotKeys.h"
 #include "support/Paths.h"
 #include "timer/DriftLog.h"
 
@@ -22,13 +27,19 @@ namespace {
 
 const char kUsage[] =
     "Usage: tarnwhistle [--version] [--help]\n"
+    "       tarnwhistle start-focus [MINUTES] | pause-or-resume | end-focus\n"
     "\n"
     "Tarnwhistle is a focus timer for the desktop: it alternates focus and break phases,\n"
     "keeps a daily history of focused time, and runs as one copy per user. Starting it\n"
     "again while it runs asks the running copy to show its timer.\n"
     "\n"
     "  --version  print the version and exit\n"
-    "  --help     print this help and exit\n";
+    "  --help     print this help and exit\n"
+    "\n"
+    "The commands act on the running copy and print its answer; they start no copy:\n"
+    "  start-focus [MINUTES]  start a focus session, of MINUTES (1-120) when given\n"
+    "  pause-or-resume        pause the running session or resume the paused one\n"
+    "  end-focus              end the session without completing it\n";
 
 bool hasEnv(const char* name) {
     const char* value = std::getenv(name);
@@ -55,6 +66,12 @@ bool displayReachable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The commands for the running copy need neither a display nor a copy of their own.
+    if (argc >= 2 && tw::isFocusCommand(argv[1])) {
+        QCoreApplication app(argc, argv);
+        return tw::runFocusCommand(QCoreApplication::arguments().mid(1),
+                                   QDBusConnection::sessionBus());
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("tarnwhistle %s\n", TW_VERSION);
@@ -92,6 +109,7 @@ int main(int argc, char** argv) {
     tw::LinuxSystemEvents::Options options;
     options.catchTerminationSignals = true;
     tw::LinuxSystemEvents events(scheduler, options);
+    const std::unique_ptr<tw::HotKeys> hotKeys = tw::createSystemHotKeys();
 
     tw::AppDelegate delegate(tw::AppEnvironment{
         standard,
@@ -99,8 +117,15 @@ int main(int argc, char** argv) {
         scheduler,
         events,
         tw::DriftLog::shared(),
+        *hotKeys,
         [] { return tw::loadCompletionChime(); },
         [] { QCoreApplication::exit(0); },
+        QDBusConnection::sessionBus(),
+        [](tw::TimerModel& model, tw::AppPreferences& preferences, tw::Scheduler& scheduler,
+           const tw::DriftLog* drifts, tw::TestimonialStore* testimonials, QObject* parent) {
+            return tw::makeDesktopIsland(model, preferences, scheduler, drifts, testimonials,
+                                         parent);
+        },
     });
     // Launching has finished once the event loop runs.
     QMetaObject::invokeMethod(&delegate, &tw::AppDelegate::applicationDidFinishLaunching,

@@ -18,6 +18,7 @@
 #include "app/SingleInstance.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
+#include "platform/fake/FakeHotKeys.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeSystemEvents.h"
@@ -101,6 +102,7 @@ protected:
     FakeSystemEvents events;
     DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
     FakeSound::Log chime;
+    FakeHotKeys hotKeys;
     int terminations = 0;
     std::unique_ptr<AppDelegate> delegate;
 
@@ -112,9 +114,11 @@ protected:
             scheduler,
             events,
             drifts,
+            hotKeys,
             [this] { return std::make_unique<FakeSound>(&chime); },
             [this] { ++terminations; },
             bus,
+            {},  // no island
         });
         return *delegate;
     }

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <memory>
 #include <vector>
 
@@ -321,6 +322,200 @@ TEST_F(Program, PublishesItsSnapshotForTheDesktopWidget) {
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Focus (19|20):\\d\\d\\b")).match(line).hasMatch())
         << line.toStdString();
     EXPECT_TRUE(line.contains(QStringLiteral("Focusing now"))) << line.toStdString();
+}
+
+namespace {
+
+struct Answer {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs one of the command lines for the running copy and waits for it to finish.
+Answer runCommand(const QStringList& args, const QProcessEnvironment& env) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(kProgram, args);
+    Answer a;
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return a;
+    }
+    a.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    a.out = QString::fromUtf8(p.readAllStandardOutput());
+    a.err = QString::fromUtf8(p.readAllStandardError());
+    return a;
+}
+
+// The window the window manager has made active, as xprop reads it; 0 when none.
+quint64 activeWindow() {
+    QProcess p;
+    p.start(QStringLiteral("xprop"),
+            {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
+    if (!p.waitForFinished(5000)) return 0;
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    const auto m = QRegularExpression(QStringLiteral("0x([0-9a-fA-F]+)")).match(text);
+    return m.hasMatch() ? m.captured(1).toULongLong(nullptr, 16) : 0;
+}
+
+// The process that owns an X window, from its _NET_WM_PID; 0 when unknown.
+qint64 windowPid(quint64 window) {
+    if (window == 0) return 0;
+    QProcess p;
+    p.start(QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_PID")});
+    if (!p.waitForFinished(5000)) return 0;
+    const auto m = QRegularExpression(QStringLiteral("= (\\d+)"))
+                       .match(QString::fromUtf8(p.readAllStandardOutput()));
+    return m.hasMatch() ? m.captured(1).toLongLong() : 0;
+}
+
+}  // namespace
+
+TEST_F(Program, CommandsWithoutARunningCopySaySoAndStartNone) {
+    QProcessEnvironment headless = env;  // and they need no display
+    headless.remove(QStringLiteral("DISPLAY"));
+    headless.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("start-focus")},
+          QStringList{QStringLiteral("start-focus"), QStringLiteral("15")},
+          QStringList{QStringLiteral("pause-or-resume")},
+          QStringList{QStringLiteral("end-focus")}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const Answer a = runCommand(args, headless);
+        EXPECT_EQ(a.exitCode, 0);
+        EXPECT_EQ(a.out, QStringLiteral("Tarnwhistle is not running.\n"));
+        EXPECT_EQ(a.err, QString());
+        EXPECT_FALSE(bus.interface()->isServiceRegistered(kBusName).value());
+    }
+    // A malformed command line is refused before anything is asked.
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("start-focus"), QStringLiteral("ten")},
+          QStringList{QStringLiteral("start-focus"), QStringLiteral("15"), QStringLiteral("20")},
+          QStringList{QStringLiteral("end-focus"), QStringLiteral("now")}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const Answer a = runCommand(args, headless);
+        EXPECT_EQ(a.exitCode, 2);
+        EXPECT_EQ(a.out, QString());
+        EXPECT_TRUE(a.err.startsWith(QStringLiteral("tarnwhistle: "))) << a.err.toStdString();
+    }
+}
+
+TEST_F(Program, CommandsDriveTheRunningCopyWithoutBringingItForward) {
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    // A window of the test's own holds the focus; the commands must leave it there.
+    QWidget own;
+    own.setWindowTitle(QStringLiteral("Focus holder"));
+    own.resize(200, 100);
+    own.show();
+    own.activateWindow();
+    const quint64 activeBefore = own.winId();
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() == activeBefore; }))
+        << "the window manager did not activate the test's window";
+
+    struct Step {
+        QStringList args;
+        QString said;
+        QString mode;
+        QString runState;
+        int remainingAtLeast;
+        int remainingAtMost;
+    };
+    const QString start = QStringLiteral("start-focus");
+    const QString toggle = QStringLiteral("pause-or-resume");
+    const QString end = QStringLiteral("end-focus");
+    const QString focus = QStringLiteral("focus");
+    const QString rest = QStringLiteral("rest");
+    const QString idle = QStringLiteral("idle");
+    const QString running = QStringLiteral("running");
+    const QString paused = QStringLiteral("paused");
+    const std::vector<Step> steps = {
+        {{toggle},
+         QStringLiteral("Nothing is running \u2014 say start focus to begin."),
+         focus,
+         idle,
+         1500,
+         1500},
+        {{end}, QStringLiteral("Nothing is running."), focus, idle, 1500, 1500},
+        {{start},
+         QStringLiteral("Focus session started for 25 minutes."),
+         focus,
+         running,
+         1490,
+         1500},
+        {{start}, QStringLiteral("A session is already running."), focus, running, 1490, 1500},
+        {{start, QStringLiteral("500")},
+         QStringLiteral("That duration is out of range."),
+         focus,
+         running,
+         1490,
+         1500},
+        {{start, QStringLiteral("15")},
+         QStringLiteral("Focus session started for 15 minutes."),
+         focus,
+         running,
+         890,
+         900},
+        {{toggle}, QStringLiteral("Paused. The session is kept."), focus, paused, 890, 900},
+        {{toggle}, QStringLiteral("Resumed."), focus, running, 880, 900},
+        {{end}, QStringLiteral("Session ended."), rest, idle, 300, 300},
+        // A waiting break gives way to focus of the asked length, which starts at once.
+        {{start, QStringLiteral("10")},
+         QStringLiteral("Focus session started for 10 minutes."),
+         focus,
+         running,
+         590,
+         600},
+        {{start, QStringLiteral("0")},
+         QStringLiteral("A session is already running."),
+         focus,
+         running,
+         580,
+         600},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.args.join(QLatin1Char(' ')).toStdString());
+        const Answer a = runCommand(step.args, env);
+        EXPECT_EQ(a.exitCode, 0);
+        EXPECT_EQ(a.out, step.said + QLatin1Char('\n'));
+        EXPECT_EQ(a.err, QString());
+        EXPECT_EQ(property("Mode").toString(), step.mode);
+        EXPECT_EQ(property("RunState").toString(), step.runState);
+        const int remaining = property("Remaining").toInt();
+        EXPECT_GE(remaining, step.remainingAtLeast);
+        EXPECT_LE(remaining, step.remainingAtMost);
+        // Still the one copy, and not brought to the front.
+        EXPECT_FALSE(finished(p));
+        const quint64 active = activeWindow();
+        EXPECT_EQ(active, activeBefore);
+        EXPECT_NE(windowPid(active), p->processId());
+    }
+
+    // Quitting during focus would ask; end the session first so it quits at once.
+    EXPECT_EQ(runCommand({end}, env).out, QStringLiteral("Session ended.\n"));
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(p); }, 10000));
+    EXPECT_EQ(p->exitCode(), 0);
+}
+
+TEST_F(Program, TheStartPauseShortcutStartsAndPausesTheTimerFromAnyApplication) {
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    ASSERT_EQ(property("RunState").toString(), QStringLiteral("idle"));
+    const auto press = [] {
+        return QProcess::execute(QStringLiteral("xdotool"),
+                                 {QStringLiteral("key"), QStringLiteral("ctrl+alt+space")});
+    };
+    ASSERT_EQ(press(), 0);
+    EXPECT_TRUE(
+        waitUntil([&] { return property("RunState").toString() == QStringLiteral("running"); }));
+    EXPECT_EQ(property("Mode").toString(), QStringLiteral("focus"));
+    ASSERT_EQ(press(), 0);
+    EXPECT_TRUE(
+        waitUntil([&] { return property("RunState").toString() == QStringLiteral("paused"); }));
 }
 
 #include "ProgramTest.moc"

@@ -160,3 +160,21 @@ TEST(SingleInstance, RealProcKnowsThisProcess) {
     // No other copy of this test program runs alongside.
     for (const Peer& peer : si::findPeers()) EXPECT_NE(peer.pid, self.pid);
 }
+
+TEST(SingleInstance, OneShotCommandsOfTheSameExecutableAreNoRunningCopy) {
+    using tw::SingleInstance::runsTheApplication;
+    struct Case {
+        QByteArray cmdline;
+        bool copy;
+    } cases[] = {
+        {QByteArray("/usr/bin/tarnwhistle\0", 21), true},
+        {QByteArray("tarnwhistle"), true},
+        {QByteArray("/usr/bin/tarnwhistle\0start-focus\0" "15\0", 37), false},
+        {QByteArray("/usr/bin/tarnwhistle\0pause-or-resume\0", 37), false},
+        {QByteArray("/usr/bin/tarnwhistle\0end-focus\0", 31), false},
+        {QByteArray("/usr/bin/tarnwhistle\0--version\0", 31), false},
+        {QByteArray("/usr/bin/tarnwhistle\0-platform\0xcb\0", 35), true},
+        {QByteArray(), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(runsTheApplication(c.cmdline), c.copy) << c.cmdline.constData();
+}

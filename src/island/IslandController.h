@@ -1,0 +1,180 @@
+#pragma once
+
+// The island's controller: owns the island window and its observable state, and decides when
+// the island opens and closes and where it goes. It reacts to the user (clicks, a two-finger
+// swipe, hovering, dragging the pill, the quick menu), the timer (run state, mode, a finished
+// phase, an automatic pause), the preferences (style, display, pill lock and hide-until-hover),
+// the site blocker (the countdown warning and the blanked-site notice) and the desktop (screens
+// changing, the pointer moving to another screen, the active window changing).
+//
+// Every timing decision runs on the injected scheduler; the window, the pointer and the screens
+// come in through interfaces, so the whole behaviour runs in tests without a window system.
+// Main thread only.
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "island/IslandGeometry.h"
+#include "island/IslandState.h"
+#include "island/IslandWindow.h"
+#include "platform/PointerMonitor.h"
+#include "platform/ReducedMotion.h"
+#include "platform/Scheduler.h"
+#include "timer/TimerModel.h"
+
+namespace tw {
+
+class AppPreferences;
+class DriftLog;
+class TestimonialStore;
+
+// What the controller needs from the desktop.
+struct IslandEnvironment {
+    Scheduler* scheduler = nullptr;
+    PointerMonitor* pointer = nullptr;
+    ReducedMotion* reducedMotion = nullptr;  // none: never reduced
+    // The connected screens, described for the island geometry.
+    std::function<QList<ScreenDescription>()> screens;
+    // The island window; owned by the controller.
+    std::unique_ptr<IslandWindow> window;
+    // The shared drift log for the completion card's figures; may be null.
+    const DriftLog* drifts = nullptr;
+    // Where a testimonial sent from the completion card goes; may be null.
+    TestimonialStore* testimonials = nullptr;
+    // "Quit Tarnwhistle" of the quick menu; quits the application when not set.
+    std::function<void()> quit;
+    // Platform parts the controller keeps alive (used when `pointer` / `reducedMotion` are
+    // not given).
+    std::unique_ptr<PointerMonitor> ownedPointer;
+    std::unique_ptr<ReducedMotion> ownedReducedMotion;
+};
+
+class IslandController : public QObject {
+    Q_OBJECT
+public:
+    IslandController(TimerModel& model, AppPreferences& preferences, IslandEnvironment environment,
+                     QObject* parent = nullptr);
+    ~IslandController() override;
+
+    // Set by the shell: show the settings window / the history window.
+    std::function<void()> onShowSettings;
+    std::function<void()> onShowHistory;
+
+    IslandState& island() { return *island_; }
+    IslandWindow& window() { return *window_; }
+    std::optional<ScreenDescription> screen() const { return screen_; }
+
+    // Hides the window for the menu-bar-only style, else places and shows it.
+    void applyVisibility();
+    // Opens without focus and closes again 1.3 s later unless something else happened.
+    void peek();
+    void expand(bool makeKey);
+    void collapse();
+    // Closes when open, else opens with focus.
+    void toggleExpanded();
+
+    // The menu-bar-only style while the window is hidden for it, else the resolved style.
+    IslandStyle currentStyle() const;
+    void toggleStyle();
+    void setStyle(IslandStyle style);
+
+    // The countdown before a site is blanked; no rule text clears it.
+    void showBlockWarning(const std::optional<QString>& ruleText, int secondsLeft);
+    // The notice that a site was just blanked.
+    void showBlockedSite(const QString& ruleText);
+    // Announces the finished phase and shows the completion card.
+    void celebrate(TimerModel::Mode mode);
+
+    // The desktop's screens changed (added, removed, moved, resized).
+    void screensChanged();
+    // The active window or workspace changed: the island may follow the pointer's screen.
+    void activeWindowChanged();
+
+    // Exposed for tests: the pending-work counters and gesture state.
+    const ScrollGesture& scrollGesture() const { return scrollGesture_; }
+    bool isPanelHidden() const { return panelHidden_; }
+    bool isFollowingPointer() const { return pointerMonitor_ != nullptr; }
+
+private:
+    bool reduced() const;
+    QList<ScreenDescription> screens() const;
+    std::optional<ScreenDescription> targetScreen() const;
+    std::optional<ScreenDescription> panelScreen() const;
+    SizeF currentPanelSize() const;
+    RectF openFrame() const;
+    RectF closedFrame() const;
+    void applyFrame(const RectF& frame, bool animate);
+    void updateFrame();
+    void reposition();
+    void checkPointerScreen();
+    void applyStyle();
+    void updatePillInteraction();
+    void updateHiddenPill();
+    void installClickMonitors();
+    void removeClickMonitors();
+    void handleScroll(const IslandScrollEvent& event);
+    bool handleMouse(const IslandMouseEvent& event);
+    bool handlePillMouse(const IslandMouseEvent& event);
+    void startHoldTimer();
+    void armDrag();
+    void applyPillDrag(double dx, double dyDown, bool commit, bool near);
+    void resetPillDrag();
+    void showQuickMenu();
+    void toggleTimer();
+    void setBlockedSiteAnimated(const std::optional<QString>& site, const IslandAnimation& a);
+    std::optional<CompletionCelebration> makeCelebration(TimerModel::Mode mode);
+    // Runs `fn` on this controller `seconds` from now, unless the controller is gone by then.
+    void later(double seconds, std::function<void(IslandController&)> fn);
+
+    std::unique_ptr<PointerMonitor> ownedPointer_;
+    std::unique_ptr<ReducedMotion> ownedReducedMotion_;
+    TimerModel& model_;
+    AppPreferences& preferences_;
+    Scheduler& scheduler_;
+    PointerMonitor& pointer_;
+    ReducedMotion* reducedMotion_;
+    std::function<QList<ScreenDescription>()> screensProvider_;
+    const DriftLog* drifts_;
+    TestimonialStore* testimonials_;
+    std::function<void()> quit_;
+
+    std::unique_ptr<IslandState> island_;
+    std::unique_ptr<IslandWindow> window_;
+    std::optional<ScreenDescription> screen_;
+    std::unique_ptr<PointerWatch> globalClickMonitor_;
+    bool localClickMonitor_ = false;
+    int frameGeneration_ = 0;
+    ScrollGesture scrollGesture_;
+    int peekGeneration_ = 0;
+    int blockedMessageGeneration_ = 0;
+    bool warningOpenedByUs_ = false;
+    int warningPeekToken_ = 0;
+    std::optional<Instant> lastBlockedPeek_;
+    std::unique_ptr<PointerWatch> pointerMonitor_;
+    std::unique_ptr<ScheduledCall> followWork_;
+    std::optional<QString> followTarget_;
+    std::optional<RectF> dragStartFrame_;
+    bool wasHidden_ = false;
+    bool panelHidden_ = false;
+    std::unique_ptr<PointerWatch> hoverMonitor_;
+    std::unique_ptr<ScheduledCall> pillHoldWork_;
+    std::optional<PointF> pillDragStart_;
+    bool pillDragArmed_ = false;
+    bool pillHoldElapsed_ = false;
+    bool pillDragNeedsHold_ = false;
+    double pillDragNotchCenterX_ = 0;
+    std::optional<RectF> pillDragNotchFrame_;
+    bool grabCursorPushed_ = false;
+
+    // Deduplication of the subscriptions that drop repeated values.
+    bool lastActive_ = false;
+    bool lastHovering_ = false;
+    bool lastDurationHovered_ = false;
+    bool ignoresMouse_ = false;
+};
+
+}  // namespace tw

@@ -1,0 +1,458 @@
+#include "island/IslandPanel.h"
+
+#include <QPainterPath>
+
+#include "island/IslandViewStyle.h"
+
+#include <xcb/xcb.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QWheelEvent>
+#include <QWindow>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "island/IslandController.h"
+#include "island/IslandView.h"
+#include "island/QtScreens.h"
+#include "platform/linux/DesktopReducedMotion.h"
+#include "platform/linux/X11PointerMonitor.h"
+#include "shell/AppPreferences.h"
+
+namespace tw {
+
+namespace {
+
+xcb_connection_t* qtConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    if (!reply) return XCB_ATOM_NONE;
+    const xcb_atom_t a = reply->atom;
+    free(reply);
+    return a;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c) {
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+QRect toQRect(const RectF& r) {
+    const QRectF q = rectToQtGlobal(r);
+    return QRect(static_cast<int>(std::lround(q.x())), static_cast<int>(std::lround(q.y())),
+                 static_cast<int>(std::lround(q.width())),
+                 static_cast<int>(std::lround(q.height())));
+}
+
+constexpr int alphaAnimationMs = 200;
+
+}  // namespace
+
+bool IslandPanel::compositorRuns() {
+    xcb_connection_t* c = qtConnection();
+    if (!c) return false;
+    // The screen number of the default screen is the one the display name names.
+    const QByteArray display = qgetenv("DISPLAY");
+    int screen = 0;
+    const int dot = display.lastIndexOf('.');
+    if (dot > display.lastIndexOf(':')) screen = display.mid(dot + 1).toInt();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const xcb_atom_t selection = atom(c, name.constData());
+    if (selection == XCB_ATOM_NONE) return false;
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    free(reply);
+    return owned;
+}
+
+IslandPanel::IslandPanel(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint) {
+    setObjectName(QStringLiteral("IslandPanel"));
+    setWindowTitle(QStringLiteral("Tarnwhistle"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    translucent_ = compositorRuns();
+    if (translucent_) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+    setAutoFillBackground(false);
+    setFocusPolicy(Qt::NoFocus);
+
+    container_ = new QWidget(this);
+    container_->setObjectName(QStringLiteral("IslandContainer"));
+    accessibleAnnouncer_ = new QWidget(this);
+    accessibleAnnouncer_->setObjectName(QStringLiteral("IslandAnnouncer"));
+    accessibleAnnouncer_->setGeometry(0, 0, 1, 1);
+    accessibleAnnouncer_->lower();
+
+    alphaAnimation_ = new QPropertyAnimation(this, "windowOpacity", this);
+    alphaAnimation_->setDuration(alphaAnimationMs);
+
+    resize(1, 1);
+    winId();  // the native window exists from here on, so its properties can be set
+    applyDesktopStates();
+    // Application-wide: the pill drag has to see left-button events of other windows too (they
+    // end a drag), and an application filter sees them before any widget does.
+    qApp->installEventFilter(this);
+}
+
+IslandPanel::~IslandPanel() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+void IslandPanel::setContentWidget(QWidget* content) {
+    // The panel owns its content: a replaced one goes.
+    if (content_ && content_ != content) content_->deleteLater();
+    content_ = content;
+    if (content_) {
+        content_->setParent(container_);
+        content_->setGeometry(container_->rect());
+        content_->show();
+    }
+}
+
+void IslandPanel::setShape(const std::optional<QRegion>& shape) {
+    shape_ = shape;
+    applyShape();
+}
+
+void IslandPanel::setShapeProvider(std::function<QRegion()> provider) {
+    shapeProvider_ = std::move(provider);
+    applyShape();
+}
+
+void IslandPanel::applyShape() {
+    if (translucent_) return;
+    // Without a compositor an invisible (hidden-until-hover) pill is cut down to nothing but a
+    // pixel in its corner; the pixel takes no input (the window ignores the pointer then).
+    std::optional<QRegion> mask;
+    if (alpha_ <= 0.01) {
+        mask = QRegion(0, 0, 1, 1);
+    } else if (shapeProvider_) {
+        const QRegion r = shapeProvider_();
+        if (!r.isEmpty()) mask = r;
+    } else if (shape_) {
+        mask = *shape_;
+    }
+    if (!mask) {
+        if (maskApplied_) clearMask();
+        maskApplied_ = false;
+        return;
+    }
+    if (maskApplied_ && *mask == appliedMask_) return;
+    appliedMask_ = *mask;
+    maskApplied_ = true;
+    setMask(*mask);
+}
+
+void IslandPanel::applyDesktopStates() {
+    xcb_connection_t* c = qtConnection();
+    if (!c) return;
+    const auto window = static_cast<xcb_window_t>(winId());
+    const xcb_window_t root = rootOf(c);
+    const xcb_atom_t netWmState = atom(c, "_NET_WM_STATE");
+    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_STICKY"), atom(c, "_NET_WM_STATE_ABOVE"),
+                                 atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t netWmDesktop = atom(c, "_NET_WM_DESKTOP");
+    const uint32_t allDesktops = 0xFFFFFFFF;
+    if (!isVisible()) {
+        // Before mapping the window manager reads the properties.
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, window, netWmState, XCB_ATOM_ATOM, 32, 4,
+                            states);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, netWmDesktop, XCB_ATOM_CARDINAL, 32,
+                            1, &allDesktops);
+    } else {
+        // Once mapped the window manager is asked.
+        for (const xcb_atom_t state : states) {
+            xcb_client_message_event_t ev;
+            memset(&ev, 0, sizeof ev);
+            ev.response_type = XCB_CLIENT_MESSAGE;
+            ev.format = 32;
+            ev.window = window;
+            ev.type = netWmState;
+            ev.data.data32[0] = 1;  // _NET_WM_STATE_ADD
+            ev.data.data32[1] = state;
+            ev.data.data32[3] = 1;  // from a normal application
+            xcb_send_event(
+                c, 0, root,
+                XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                reinterpret_cast<const char*>(&ev));
+        }
+        xcb_client_message_event_t ev;
+        memset(&ev, 0, sizeof ev);
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = window;
+        ev.type = netWmDesktop;
+        ev.data.data32[0] = allDesktops;
+        ev.data.data32[1] = 1;
+        xcb_send_event(c, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&ev));
+    }
+    xcb_flush(c);
+}
+
+void IslandPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Qt rewrites the window state when it maps the window: ask again for the states it does
+    // not know.
+    applyDesktopStates();
+}
+
+void IslandPanel::layoutContainer() {
+    const RectF inner = topCenterRect({double(width()), double(height())}, hostSize_);
+    const QRectF local = rectToQtLocal(inner, height());
+    container_->setGeometry(QRect(static_cast<int>(std::lround(local.x())),
+                                  static_cast<int>(std::lround(local.y())),
+                                  static_cast<int>(std::lround(local.width())),
+                                  static_cast<int>(std::lround(local.height()))));
+    if (content_) content_->setGeometry(container_->rect());
+}
+
+void IslandPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutContainer();
+    applyShape();
+}
+
+RectF IslandPanel::frame() const {
+    return rectFromQtGlobal(QRectF(geometry()));
+}
+
+void IslandPanel::setFrame(const RectF& frame, bool) {
+    const QRect r = toQRect(frame);
+    if (r != geometry()) setGeometry(r);
+}
+
+void IslandPanel::setFrameOrigin(PointF origin) {
+    RectF f = frame();
+    f.x = origin.x;
+    f.y = origin.y;
+    const QRect r = toQRect(f);
+    move(r.topLeft());
+}
+
+void IslandPanel::setHostSize(SizeF size) {
+    hostSize_ = size;
+    layoutContainer();
+}
+
+void IslandPanel::orderFront() {
+    show();
+    raise();
+}
+
+void IslandPanel::orderOut() {
+    hide();
+}
+
+void IslandPanel::setWindowFlagNow(Qt::WindowType flag, bool on) {
+    // Through the native window: QWidget::setWindowFlag would hide and re-create it.
+    if (QWindow* w = windowHandle()) w->setFlag(flag, on);
+}
+
+void IslandPanel::makeKey() {
+    setWindowFlagNow(Qt::WindowDoesNotAcceptFocus, false);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus, false);
+    activateWindow();
+    if (QWindow* w = windowHandle()) w->requestActivate();
+}
+
+void IslandPanel::resignKey() {
+    if (QWidget* f = focusWidget()) f->clearFocus();
+    setWindowFlagNow(Qt::WindowDoesNotAcceptFocus, true);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus, true);
+}
+
+void IslandPanel::setIgnoresMouseEvents(bool ignores) {
+    setWindowFlagNow(Qt::WindowTransparentForInput, ignores);
+}
+
+void IslandPanel::setAlpha(double alpha, bool animate) {
+    alphaAnimation_->stop();
+    alpha_ = alpha;
+    if (translucent_ && animate) {
+        alphaAnimation_->setStartValue(windowOpacity());
+        alphaAnimation_->setEndValue(alpha);
+        alphaAnimation_->start();
+    } else {
+        setWindowOpacity(alpha);
+    }
+    applyShape();
+}
+
+void IslandPanel::pushGrabCursor() {
+    QGuiApplication::setOverrideCursor(Qt::ClosedHandCursor);
+}
+
+void IslandPanel::popGrabCursor() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void IslandPanel::popUpMenu(const QList<QuickMenuItem>& items, PointF location) {
+    auto* menu = new QMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const QuickMenuItem& item : items) {
+        if (item.isSeparator()) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(item.title);
+        const auto fn = item.action;
+        // Queued: the action may close the island or quit, which should not happen inside the
+        // menu's own event handling.
+        connect(action, &QAction::triggered, menu, [fn] {
+            if (fn) QMetaObject::invokeMethod(qApp, fn, Qt::QueuedConnection);
+        });
+    }
+    menu->popup(pointToQtGlobal(location, QGuiApplication::primaryScreen()
+                                              ? QGuiApplication::primaryScreen()->geometry()
+                                              : QRect())
+                    .toPoint());
+}
+
+void IslandPanel::announce(const QString& text) {
+    if (!accessibleAnnouncer_) return;
+    accessibleAnnouncer_->setAccessibleName(text);
+    QAccessibleEvent event(accessibleAnnouncer_.data(), QAccessible::Alert);
+    QAccessible::updateAccessibility(&event);
+}
+
+bool IslandPanel::eventFilter(QObject* watched, QEvent* event) {
+    // Only native windows: every mouse event reaches its window exactly once.
+    if (watched == content_ && !translucent_ && shapeProvider_ &&
+        (event->type() == QEvent::Paint || event->type() == QEvent::Resize)) {
+        applyShape();
+    }
+    auto* window = qobject_cast<QWindow*>(watched);
+    if (!window) return QWidget::eventFilter(watched, event);
+    const bool ours = window == windowHandle();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease: {
+            auto* me = static_cast<QMouseEvent*>(event);
+            IslandMouseEvent e;
+            if (event->type() == QEvent::MouseMove) {
+                if (!(me->buttons() & Qt::LeftButton)) break;
+                e.type = IslandMouseEvent::Type::leftDragged;
+            } else if (me->button() == Qt::LeftButton) {
+                e.type = event->type() == QEvent::MouseButtonRelease
+                             ? IslandMouseEvent::Type::leftUp
+                             : IslandMouseEvent::Type::leftDown;
+            } else if (me->button() == Qt::RightButton &&
+                       event->type() != QEvent::MouseButtonRelease) {
+                e.type = IslandMouseEvent::Type::rightDown;
+            } else {
+                break;
+            }
+            e.screenPoint = pointFromQtGlobal(me->globalPosition());
+            if (ours) {
+                const QPointF p = me->position();
+                e.locationInWindow = PointF{p.x(), height() - p.y()};
+            }
+            if (onMouse && onMouse(e)) return true;
+            break;
+        }
+        case QEvent::Wheel: {
+            if (!ours || !onScroll) break;
+            auto* we = static_cast<QWheelEvent*>(event);
+            IslandScrollEvent e;
+            const QPointF p = we->position();
+            e.locationInWindow = {p.x(), height() - p.y()};
+            e.precise = !we->pixelDelta().isNull();
+            // Wheel notches count one each, as lines; touchpads report points.
+            e.deltaY = e.precise ? we->pixelDelta().y() : we->angleDelta().y() / 120.0;
+            e.inverted = we->inverted();
+            e.begins = we->phase() == Qt::ScrollBegin;
+            e.momentum = we->phase() == Qt::ScrollMomentum;
+            e.timestamp = static_cast<double>(we->timestamp()) / 1000.0;
+            onScroll(e);
+            break;
+        }
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- The island on the real desktop ----
+
+std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPreferences& preferences,
+                                                    Scheduler& scheduler, const DriftLog* drifts,
+                                                    TestimonialStore* testimonials,
+                                                    QObject* parent) {
+    auto monitor = std::make_unique<X11PointerMonitor>();
+    X11PointerMonitor* monitorPtr = monitor.get();
+    auto reducedMotion = std::make_unique<DesktopReducedMotion>();
+    ReducedMotion* reducedMotionPtr = reducedMotion.get();
+    auto panel = std::make_unique<IslandPanel>();
+    IslandPanel* panelPtr = panel.get();
+    IslandEnvironment env;
+    env.scheduler = &scheduler;
+    env.ownedPointer = std::move(monitor);
+    env.ownedReducedMotion = std::move(reducedMotion);
+    env.screens = [] { return connectedScreens(); };
+    env.window = std::move(panel);
+    env.drifts = drifts;
+    env.testimonials = testimonials;
+    auto controller =
+        std::make_unique<IslandController>(model, preferences, std::move(env), parent);
+    IslandController* c = controller.get();
+
+    // The island's content.
+    auto* view = new IslandView(model, c->island(), preferences);
+    view->reduceMotion = [reducedMotionPtr] { return reducedMotionPtr->isReduced(); };
+    view->onNeedsKeyboard = [c = QPointer<IslandController>(c)] {
+        if (c) c->expand(true);
+    };
+    panelPtr->setContentWidget(view);
+    // Without a compositor the window is cut to the island's outline.
+    const QPointer<IslandView> weakView(view);
+    panelPtr->setShapeProvider([weakView, panelPtr]() -> QRegion {
+        if (!weakView) return {};
+        // The outline's rounded corners, as a polygon region (a mask has no soft edges).
+        const QPainterPath outline =
+            islandstyle::islandShapePath(weakView->islandRect(), weakView->shape());
+        const QPoint offset = weakView->mapTo(panelPtr, QPoint(0, 0));
+        return QRegion(outline.toFillPolygon().toPolygon()).translated(offset);
+    });
+
+    QObject::connect(monitorPtr, &X11PointerMonitor::activeWindowChanged, c,
+                     [c] { c->activeWindowChanged(); });
+    // Screens: added, removed, moved, resized, a top panel appearing.
+    const auto watchScreen = [c](QScreen* s) {
+        QObject::connect(s, &QScreen::geometryChanged, c, [c] { c->screensChanged(); });
+        QObject::connect(s, &QScreen::availableGeometryChanged, c, [c] { c->screensChanged(); });
+    };
+    for (QScreen* s : QGuiApplication::screens()) watchScreen(s);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, c, [c, watchScreen](QScreen* s) {
+        watchScreen(s);
+        c->screensChanged();
+    });
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, c, [c] { c->screensChanged(); });
+    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, c,
+                     [c] { c->screensChanged(); });
+    return controller;
+}
+
+}  // namespace tw

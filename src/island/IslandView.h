@@ -1,0 +1,242 @@
+#pragma once
+
+// The island's content: one widget, drawn entirely with QPainter, that shows the timer, the
+// island state and the preferences and turns clicks, hovering and the context menu into the
+// island's requests and the timer's operations. It keeps only transient interface state (what is
+// hovered or pressed, the text being typed); everything it shows lives in TimerModel,
+// IslandState and AppPreferences and is redrawn when they change.
+//
+// The widget has the size of the largest open island plus its margins (maxPanelSize) and draws
+// the island at its top centre; the panel shows the part of it that the current frame covers.
+
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "island/CompletionCelebration.h"
+#include "island/IslandGeometry.h"
+#include "island/IslandViewStyle.h"
+
+class QLineEdit;
+class QMenu;
+class QTimer;
+class QVariantAnimation;
+
+namespace tw {
+
+class AppPreferences;
+class IslandState;
+class TimerModel;
+
+// What the open or closed island shows; the first that applies wins.
+enum class IslandContent {
+    collapsed,     // the closed island
+    celebration,   // the completion card
+    blockWarning,  // a site is about to be blanked
+    blockedSite,   // a site was just blanked
+    mini,          // the open pill
+    expanded,      // the full island
+};
+
+// Everything on the island that reacts to the pointer.
+enum class IslandControl {
+    detach,
+    settings,
+    phaseFocus,
+    phaseBreak,
+    countdown,
+    progress,
+    reset,
+    startPause,
+    skip,
+    focusChip,
+    focusMinus,
+    focusValue,
+    focusPlus,
+    breakChip,
+    breakMinus,
+    breakValue,
+    breakPlus,
+    history,
+    undo,
+    taskPicker,
+    moreActions,
+    shortcutWarning,
+    startBreak,
+    quoteField,
+    quoteMayQuote,
+    quoteSend,
+    count,
+};
+
+// The TickTick task picker's connection: the tasks to offer, the chosen one and how to choose.
+// The island shows the picker row only while TickTick is enabled and a hook is set.
+struct IslandTaskPickerHook {
+    struct Task {
+        QString id;
+        QString title;
+    };
+    std::function<QList<Task>()> tasks;
+    std::function<std::optional<QString>()> chosenTaskID;
+    std::function<void(const QString& taskID)> choose;
+};
+
+class IslandView : public QWidget {
+    Q_OBJECT
+public:
+    IslandView(TimerModel& model, IslandState& island, AppPreferences& preferences,
+               QWidget* parent = nullptr);
+    ~IslandView() override;
+
+    // Whether motion is reduced, read at each change (default: TARNWHISTLE_REDUCED_MOTION=1).
+    std::function<bool()> reduceMotion;
+    // The context menu's "Quit Tarnwhistle" (default: QCoreApplication::quit).
+    std::function<void()> onQuit;
+    // Asked for when a text field needs the keyboard (default: activate this window).
+    std::function<void()> onNeedsKeyboard;
+
+    void setTaskPickerHook(std::optional<IslandTaskPickerHook> hook);
+    // Redraws the picker row after the hook's tasks or choice changed.
+    void taskPickerChanged();
+
+    // Posts a spoken announcement ("Focus complete") for assistive technologies.
+    void announce(const QString& text);
+
+    // Inspection, for the controller's hit tests, the screenshots and the tests. Rectangles are in
+    // widget coordinates (y down) and describe where things end up once animations settle.
+    IslandContent content() const;
+    QRectF islandRect() const;
+    islandstyle::ShapeParams shape() const;
+    QRectF controlRect(IslandControl control) const;  // empty when the control is not shown
+    QString controlHelp(IslandControl control) const;
+    // The part redrawn once a second while the timer runs.
+    QRectF countdownRegion() const;
+    QLineEdit* countdownField() const { return countdownField_; }
+    QLineEdit* chipField() const { return chipField_; }
+    QLineEdit* quoteField() const { return quoteField_; }
+    const celebration::QuotePromptState& quoteState() const { return quoteState_; }
+    // The context menu as it would open now.
+    std::unique_ptr<QMenu> makeContextMenu();
+    // Ends running animations at their final state.
+    void finishAnimations();
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Layout {
+        IslandContent content = IslandContent::collapsed;
+        IslandMetrics metrics;  // the metrics drawn (a notch preview while a pill is dragged)
+        QRectF island;
+        islandstyle::ShapeParams shape;
+        double band = 0;   // height of the top strip (the notch or menu bar area)
+        double inset = 0;  // how far the flared top corners move the body in on each side
+        bool running = false;
+        bool active = false;
+        bool hovering = false;
+        bool showsShortcutWarning = false;
+        bool showsHint = false;
+        std::array<QRectF, static_cast<size_t>(IslandControl::count)> rects{};
+        std::array<QString, static_cast<size_t>(IslandControl::count)> help{};
+        QRectF& rect(IslandControl c) { return rects[static_cast<size_t>(c)]; }
+        const QRectF& rect(IslandControl c) const { return rects[static_cast<size_t>(c)]; }
+        QString& tip(IslandControl c) { return help[static_cast<size_t>(c)]; }
+    };
+    struct Geometry {
+        QRectF rect;
+        islandstyle::ShapeParams shape;
+    };
+    enum class Motion { hover, openClose, content };
+
+    Layout computeLayout() const;
+    void layoutCollapsed(Layout& l) const;
+    void layoutExpanded(Layout& l) const;
+    void layoutMini(Layout& l) const;
+    void layoutBanner(Layout& l) const;
+    void layoutCelebration(Layout& l) const;
+    static QRectF cardBox(const Layout& l);
+
+    void refresh(Motion motion);
+    void remainingChanged();
+    void celebrationChanged();
+    void expandedChanged();
+    void startMorph(Motion motion);
+    bool reducedMotion() const;
+
+    void paintCollapsed(QPainter& p) const;
+    void paintExpanded(QPainter& p) const;
+    void paintMini(QPainter& p) const;
+    void paintBanner(QPainter& p) const;
+    void paintCelebration(QPainter& p) const;
+    void paintIconButton(QPainter& p, IslandControl c, const QString& symbol, double iconSize,
+                         const QColor& tint, const QColor& fill = QColor()) const;
+    void paintPhaseSwitch(QPainter& p) const;
+    void paintChip(QPainter& p, TimerModel::Mode mode) const;
+    void paintHistoryLink(QPainter& p, const QColor& accent) const;
+    void paintUndoLink(QPainter& p, const QColor& accent) const;
+    void paintTaskPicker(QPainter& p, const QColor& accent) const;
+    void paintShortcutWarning(QPainter& p) const;
+    void paintCountdown(QPainter& p, IslandControl c, const QFont& font, const QColor& color,
+                        Qt::Alignment align) const;
+
+    IslandControl controlAt(const QPointF& pos) const;
+    bool insideIsland(const QPointF& pos) const;
+    void activate(IslandControl control);
+    void setPointerHovering(bool hovering);
+    void updateHoveredControl(const QPointF& pos);
+    double progress() const;
+    double cardElapsed() const;
+    void updateCardAnimation();
+
+    void beginCountdownEdit();
+    void finishCountdownEdit();
+    void beginChipEdit(TimerModel::Mode mode);
+    void finishChipEdit(bool apply);
+    void showTaskMenu();
+    void placeFields();
+    void styleField(QLineEdit* field, double pixelSize, Qt::Alignment align) const;
+
+    TimerModel& model_;
+    IslandState& island_;
+    AppPreferences& preferences_;
+    std::optional<IslandTaskPickerHook> taskHook_;
+
+    Layout layout_;
+    Geometry from_;
+    Geometry current_;
+    QVariantAnimation* morph_ = nullptr;
+    QVariantAnimation* fade_ = nullptr;
+    double contentOpacity_ = 1;
+
+    bool pointerInside_ = false;
+    std::optional<IslandControl> hovered_;
+    std::optional<IslandControl> pressed_;
+    bool pressInsideIsland_ = false;
+
+    QLineEdit* countdownField_ = nullptr;
+    QString countdownFocusedText_;
+    QLineEdit* chipField_ = nullptr;
+    std::optional<TimerModel::Mode> chipEditing_;
+    bool chipApplying_ = false;
+    QLineEdit* quoteField_ = nullptr;
+    celebration::QuotePromptState quoteState_;
+    QTimer* cardFrames_ = nullptr;
+    QTimer* cardWake_ = nullptr;
+};
+
+}  // namespace tw

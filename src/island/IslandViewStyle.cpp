@@ -1,0 +1,228 @@
+#include "island/IslandViewStyle.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace tw::islandstyle {
+
+QColor focusColor() {
+    return QColor::fromRgbF(0.95f, 0.55f, 0.47f, 1.0f);
+}
+
+QColor breakColor() {
+    return QColor::fromRgbF(0.52f, 0.80f, 0.64f, 1.0f);
+}
+
+QColor modeColor(TimerModel::Mode mode) {
+    return mode == TimerModel::Mode::focus ? focusColor() : breakColor();
+}
+
+QFont font(double pixelSize, QFont::Weight weight) {
+    static const QString family = [] {
+        QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        return f.family();
+    }();
+    QFont f(family);
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));
+    f.setWeight(weight);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+QPainterPath islandShapePath(const QRectF& r, const ShapeParams& s) {
+    const double w = r.width();
+    const double h = r.height();
+    const double t = std::max(0.0, std::min(w * 0.25, s.topRadius));
+    const double b = std::max(0.0, std::min({s.bottomRadius, h * 0.5, (w - 2 * t) * 0.5}));
+    const double d = std::clamp(s.detach, 0.0, 1.0);
+    const double l = (1 - d) * t;
+    const double minX = r.left(), maxX = r.right(), minY = r.top(), maxY = r.bottom();
+
+    QPainterPath path;
+    path.moveTo(minX + d * t, minY);
+    path.quadTo(minX + l, minY, minX + l, minY + t);
+    path.lineTo(minX + l, maxY - b);
+    path.quadTo(minX + l, maxY, minX + l + b, maxY);
+    path.lineTo(maxX - l - b, maxY);
+    path.quadTo(maxX - l, maxY, maxX - l, maxY - b);
+    path.lineTo(maxX - l, minY + t);
+    path.quadTo(maxX - l, minY, maxX - d * t, minY);
+    path.closeSubpath();
+    return path;
+}
+
+ShapeParams shapeFor(bool pill, bool open, double height, bool hoveredIdle) {
+    if (pill) {
+        if (open) return {18, 18, 1};
+        return {height / 2, height / 2, 1};
+    }
+    if (open) return {12, 24, 0};
+    return {6, hoveredIdle ? 14.0 : 10.0, 0};
+}
+
+void paintProgressRing(QPainter& p, const QRectF& rect, double progress, const QColor& color,
+                       double lineWidth) {
+    const double value = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
+    const QRectF r = rect.adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QColor track = color;
+    track.setAlphaF(color.alphaF() * 0.22f);
+    p.setPen(QPen(track, lineWidth));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(r);
+    if (value > 0) {
+        QPen pen(color, lineWidth);
+        pen.setCapStyle(Qt::RoundCap);
+        p.setPen(pen);
+        // Qt angles run counter-clockwise from three o'clock in 1/16 degrees.
+        p.drawArc(r, 90 * 16, -static_cast<int>(std::lround(value * 360 * 16)));
+    }
+    p.restore();
+}
+
+void paintProgressBar(QPainter& p, const QRectF& rect, double progress, const QColor& color) {
+    const double value = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
+    const double radius = rect.height() / 2;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    QColor track = color;
+    track.setAlphaF(color.alphaF() * 0.2f);
+    p.setBrush(track);
+    p.drawRoundedRect(rect, radius, radius);
+    if (value > 0) {
+        QRectF fill = rect;
+        fill.setWidth(std::max(rect.height(), rect.width() * value));
+        p.setBrush(color);
+        p.drawRoundedRect(fill, radius, radius);
+    }
+    p.restore();
+}
+
+namespace {
+
+QString iconPath(const QString& symbol) {
+    return QStringLiteral(":/icons/") + symbol + QStringLiteral(".svg");
+}
+
+struct IconCache {
+    QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
+    QHash<QString, QImage> images;
+};
+
+IconCache& iconCache() {
+    static IconCache cache;
+    return cache;
+}
+
+QSvgRenderer* renderer(const QString& symbol) {
+    auto& cache = iconCache();
+    auto it = cache.renderers.find(symbol);
+    if (it == cache.renderers.end()) {
+        auto r = std::make_shared<QSvgRenderer>(iconPath(symbol));
+        it = cache.renderers.insert(symbol, r->isValid() ? r : nullptr);
+    }
+    return it->get();
+}
+
+}  // namespace
+
+bool hasIcon(const QString& symbol) {
+    return QFile::exists(iconPath(symbol));
+}
+
+void paintIcon(QPainter& p, const QString& symbol, const QRectF& rect, double iconSize,
+               const QColor& color) {
+    if (iconSize <= 0 || color.alpha() == 0) return;
+    const double dpr = p.device() ? std::max(1.0, p.device()->devicePixelRatioF()) : 1.0;
+    const int px = std::max(1, static_cast<int>(std::ceil(iconSize * dpr)));
+    const QString key = symbol + QLatin1Char('|') + QString::number(px) + QLatin1Char('|') +
+                        QString::number(color.rgba(), 16);
+    auto& cache = iconCache();
+    auto it = cache.images.find(key);
+    if (it == cache.images.end()) {
+        QImage image(px, px, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        if (QSvgRenderer* r = renderer(symbol)) {
+            QPainter ip(&image);
+            ip.setRenderHint(QPainter::Antialiasing);
+            r->render(&ip, QRectF(0, 0, px, px));
+            ip.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            ip.fillRect(image.rect(), color);
+        }
+        image.setDevicePixelRatio(dpr);
+        it = cache.images.insert(key, image);
+    }
+    const QRectF target(rect.center().x() - iconSize / 2, rect.center().y() - iconSize / 2,
+                        iconSize, iconSize);
+    p.save();
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(target, *it);
+    p.restore();
+}
+
+namespace {
+
+double maxDigitAdvance(const QFontMetricsF& fm) {
+    double widest = 0;
+    for (char c = '0'; c <= '9'; ++c) widest = std::max(widest, fm.horizontalAdvance(QChar(c)));
+    return widest;
+}
+
+}  // namespace
+
+double tabularTextWidth(const QString& text, const QFont& font) {
+    const QFontMetricsF fm(font);
+    const double digit = maxDigitAdvance(fm);
+    double width = 0;
+    for (const QChar c : text) width += c.isDigit() ? digit : fm.horizontalAdvance(c);
+    return width;
+}
+
+void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
+                      const QColor& color, Qt::Alignment align) {
+    const QFontMetricsF fm(font);
+    const double digit = maxDigitAdvance(fm);
+    const double width = tabularTextWidth(text, font);
+    double x = rect.left();
+    if (align & Qt::AlignHCenter) x = rect.center().x() - width / 2;
+    if (align & Qt::AlignRight) x = rect.right() - width;
+    const double baseline = rect.center().y() + (fm.ascent() - fm.descent()) / 2;
+    p.save();
+    p.setFont(font);
+    p.setPen(color);
+    for (const QChar c : text) {
+        if (c.isDigit()) {
+            const double cw = fm.horizontalAdvance(c);
+            p.drawText(QPointF(x + (digit - cw) / 2, baseline), QString(c));
+            x += digit;
+        } else {
+            p.drawText(QPointF(x, baseline), QString(c));
+            x += fm.horizontalAdvance(c);
+        }
+    }
+    p.restore();
+}
+
+void paintText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
+               const QColor& color, Qt::Alignment align) {
+    const QFontMetricsF fm(font);
+    const QString shown = fm.elidedText(text, Qt::ElideRight, rect.width() + 0.5);
+    p.save();
+    p.setFont(font);
+    p.setPen(color);
+    p.drawText(rect, static_cast<int>(align | Qt::AlignVCenter) | Qt::TextSingleLine, shown);
+    p.restore();
+}
+
+}  // namespace tw::islandstyle

@@ -1,0 +1,73 @@
+#pragma once
+
+// Drawing vocabulary of the island: the mode colours, fonts, the island's outline and its morph
+// between the notch and pill looks, the progress ring and bar, tinted icons and text with
+// monospaced digits. Everything here paints with a QPainter and holds no state.
+
+#include <QColor>
+#include <QFont>
+#include <QPainterPath>
+#include <QRectF>
+#include <QString>
+
+#include "timer/TimerModel.h"
+
+class QPainter;
+
+namespace tw::islandstyle {
+
+// The colour of each mode, used by every control that belongs to it.
+QColor focusColor();
+QColor breakColor();
+QColor modeColor(TimerModel::Mode mode);
+
+// Shades of white on the black island.
+inline QColor white(double opacity) {
+    QColor c(Qt::white);
+    c.setAlphaF(static_cast<float>(opacity));
+    return c;
+}
+
+// The system sans-serif font at `pixelSize` (points of the island are pixels of the widget).
+QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
+
+// The parameters of the island outline; animating all three morphs the outline.
+struct ShapeParams {
+    double topRadius = 0;
+    double bottomRadius = 0;
+    double detach = 1;  // 0: the top corners flare out into the top strip; 1: ordinary corners
+    friend bool operator==(const ShapeParams&, const ShapeParams&) = default;
+};
+
+// The island outline in `rect` (y grows downward).
+QPainterPath islandShapePath(const QRectF& rect, const ShapeParams& shape);
+
+// The outline for a state: the pill as a capsule when closed and with 18-point corners when open;
+// the notch look with small flared top corners, rounder when open, and a slightly rounder bottom
+// while hovered and idle.
+ShapeParams shapeFor(bool pill, bool open, double height, bool hoveredIdle);
+
+// A circle track and a clockwise arc from the top for `progress` (clamped to 0…1).
+void paintProgressRing(QPainter& p, const QRectF& rect, double progress, const QColor& color,
+                       double lineWidth);
+// A capsule track and a filled capsule of `progress` of the width.
+void paintProgressBar(QPainter& p, const QRectF& rect, double progress, const QColor& color);
+
+// The icon named after `symbol` (":/icons/<symbol>.svg") drawn in `color`, centred in `rect` at
+// `iconSize`. Rendered pictures are cached per symbol, size, colour and pixel ratio.
+void paintIcon(QPainter& p, const QString& symbol, const QRectF& rect, double iconSize,
+               const QColor& color);
+// Whether an icon of that name is compiled in.
+bool hasIcon(const QString& symbol);
+
+// Text whose digits all take the width of the widest digit, so a running countdown does not
+// wobble; drawn with `align` (left, centre or right, vertically centred) in `rect`.
+void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
+                      const QColor& color, Qt::Alignment align);
+double tabularTextWidth(const QString& text, const QFont& font);
+
+// Text elided at the right end to fit `rect`.
+void paintText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
+               const QColor& color, Qt::Alignment align);
+
+}  // namespace tw::islandstyle

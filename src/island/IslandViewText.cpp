@@ -1,0 +1,114 @@
+#include "island/IslandViewText.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace tw::islandtext {
+
+QString historyLine(qint64 minutesToday, qint64 sessionsToday) {
+    return QStringLiteral("Today: ") + QString::number(minutesToday) + QStringLiteral("m · ") +
+           QString::number(sessionsToday) + QLatin1Char(' ') +
+           (sessionsToday == 1 ? QStringLiteral("session") : QStringLiteral("sessions"));
+}
+
+QString blockWarningLine(const QString& site, int seconds) {
+    return site + QStringLiteral(" will be blocked in ") + QString::number(seconds) +
+           QLatin1Char('s');
+}
+
+QString blockWarningHint() {
+    return QStringLiteral("Pause focus to keep this page");
+}
+
+QString blockedNoticeLine(const QString& site, qint64 remainingSeconds) {
+    return site + QStringLiteral(" blocked, ") + TimerModel::formatSeconds(remainingSeconds) +
+           QStringLiteral(" left");
+}
+
+QString releaseToAttach() {
+    return QStringLiteral("Release to attach");
+}
+
+QString shortcutDisplayText(const ShortcutConfiguration& s) {
+    QString text;
+    if (s.modifiers & modifier::control) text += QStringLiteral("Ctrl+");
+    if (s.modifiers & modifier::option) text += QStringLiteral("Alt+");
+    if (s.modifiers & modifier::shift) text += QStringLiteral("Shift+");
+    if (s.modifiers & modifier::command) text += QStringLiteral("Super+");
+    return text + s.keyLabel;
+}
+
+QString startPauseHelp(bool running, const ShortcutConfiguration& shortcut) {
+    return (running ? QStringLiteral("Pause") : QStringLiteral("Start")) + QStringLiteral(" (") +
+           shortcutDisplayText(shortcut) + QLatin1Char(')');
+}
+
+QString collapsedStartPauseHelp(bool running) {
+    return running ? QStringLiteral("Pause focus") : QStringLiteral("Start focus");
+}
+
+QString shortcutUnavailableTitle() {
+    return QStringLiteral("Shortcut unavailable");
+}
+
+QString shortcutUnavailableHint() {
+    return QStringLiteral("Change the start/pause shortcut in Settings");
+}
+
+QString undoLine(const QString& label) {
+    return QStringLiteral("Undo ") + label;
+}
+
+QString resetUndoLabel(TimerModel::Mode mode) {
+    return mode == TimerModel::Mode::focus ? QStringLiteral("Session reset")
+                                           : QStringLiteral("Break reset");
+}
+
+std::optional<int> parseChipValue(const QString& text, int lower, int upper) {
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString trimmed = text.trimmed();
+    if (!number.match(trimmed).hasMatch()) return std::nullopt;
+    bool ok = false;
+    const qlonglong value = trimmed.toLongLong(&ok, 10);
+    if (!ok) return std::nullopt;  // beyond 64 bits: not a number the field can hold
+    return static_cast<int>(std::clamp<qlonglong>(value, lower, upper));
+}
+
+QString chipEditHelp(int lower, int upper) {
+    return QStringLiteral("Type ") + QString::number(lower) + QStringLiteral("–") +
+           QString::number(upper) + QStringLiteral(" minutes, then press Return");
+}
+
+QString chipAccessibleName(const QString& label) {
+    return label + QStringLiteral(" duration in minutes");
+}
+
+QString durationHint(TimerModel::Mode mode) {
+    return mode == TimerModel::Mode::focus
+               ? QStringLiteral("Focus length for new sessions · click the number to type it")
+               : QStringLiteral("Break length after each focus · click the number to type it");
+}
+
+QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover) {
+    QList<MenuEntry> entries;
+    entries << MenuEntry{
+        pill ? QStringLiteral("Sit in the notch") : QStringLiteral("Float as a pill"),
+        MenuAction::toggleStyle};
+    entries << MenuEntry{QStringLiteral("Menu bar only"), MenuAction::menuBarOnly};
+    entries << MenuEntry{};
+    entries << MenuEntry{QStringLiteral("History…"), MenuAction::history};
+    entries << MenuEntry{QStringLiteral("Settings…"), MenuAction::settings};
+    if (pill) {
+        entries << MenuEntry{
+            pillLocked ? QStringLiteral("Unlock position") : QStringLiteral("Lock position"),
+            MenuAction::toggleLock};
+        entries << MenuEntry{hideUntilHover ? QStringLiteral("Show pill always")
+                                            : QStringLiteral("Hide until hover"),
+                             MenuAction::toggleHideUntilHover};
+    }
+    entries << MenuEntry{};
+    entries << MenuEntry{QStringLiteral("Quit Tarnwhistle"), MenuAction::quit};
+    return entries;
+}
+
+}  // namespace tw::islandtext

@@ -1,0 +1,47 @@
+#pragma once
+
+// Hot keys on X11: each combination is a passive key grab on the root window, taken with and
+// without Caps Lock and Num Lock so that those locks do not disable it. The X server refuses a
+// grab that another client already holds (BadAccess); that is the system refusing the
+// combination. Presses arrive through Qt's own connection to the X server.
+
+#include <QAbstractNativeEventFilter>
+#include <QList>
+#include <memory>
+
+#include "platform/HotKeys.h"
+
+namespace tw {
+
+class X11HotKeys final : public HotKeys, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    // Over the X connection of the running Qt application; null when Qt does not run on X.
+    static std::unique_ptr<X11HotKeys> create(QObject* parent = nullptr);
+    ~X11HotKeys() override;
+
+    HotKeyResult<HotKeyRef> registerHotKey(quint32 keyCode, quint32 modifiers,
+                                           const HotKeyID& id) override;
+    void unregisterHotKey(HotKeyRef ref) override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+    // The X modifier state of a stored modifier mask: Ctrl → Control, Shift → Shift, Alt and
+    // Super → the modifiers their keys are mapped to (usually Mod1 and Mod4).
+    quint16 xModifiers(quint32 modifiers) const;
+
+private:
+    struct Impl;
+    explicit X11HotKeys(std::unique_ptr<Impl> impl, QObject* parent);
+    std::unique_ptr<Impl> d_;
+};
+
+// The hot keys of this desktop: X11 when Qt runs on X (also under XWayland); otherwise a backend
+// that refuses every registration as unavailable.
+std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent = nullptr);
+
+// The keysym of an X key code without modifiers (the first column of the key map); 0 when Qt
+// does not run on X or the key has none.
+quint32 x11BaseKeysym(quint32 keycode);
+
+}  // namespace tw

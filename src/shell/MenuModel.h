@@ -1,0 +1,97 @@
+#pragma once
+
+// The tray menu as plain data: what each entry says, whether it is enabled or checked, its key
+// equivalent and what it does. Built afresh from the timer, the preferences and the island's
+// answers every time the menu opens, so it can be checked without a tray or a display.
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "shell/PreferenceTypes.h"
+#include "timer/TimerModel.h"
+
+namespace tw {
+
+class AppPreferences;
+
+// What a menu entry does when chosen.
+enum class MenuAction {
+    none,
+    toggleIsland,
+    toggleIslandStyle,
+    selectStyle,
+    toggleTimer,
+    resetTimer,
+    undoReset,
+    pickTask,
+    showHistory,
+    showSettings,
+    quit,
+};
+
+// A task the task entry offers; two tasks are the same when id, project and title agree.
+struct MenuTask {
+    QString id;
+    QString projectID;
+    QString title;
+    friend bool operator==(const MenuTask&, const MenuTask&) = default;
+};
+
+// The task list behind the task entry (the TickTick hook): the menu asks it to refresh when it
+// opens, shows its tasks only while it is available, and hands the choice back to it.
+struct MenuTaskSource {
+    std::function<void()> refresh;
+    std::function<bool()> isAvailable;
+    std::function<std::vector<MenuTask>()> tasks;
+    std::function<std::optional<MenuTask>()> selected;
+    std::function<void(const std::optional<MenuTask>&)> select;
+};
+
+// What the menu reads of the island.
+struct MenuIslandState {
+    bool expanded = false;
+    IslandStyle currentStyle = IslandStyle::automatic;    // the style in effect
+    IslandStyle preferredStyle = IslandStyle::automatic;  // the stored preference
+};
+
+struct MenuItem {
+    QString title;
+    bool enabled = true;
+    bool checked = false;
+    bool separator = false;
+    // One lower-case letter or digit pressed together with Ctrl+Alt; empty for none.
+    QString keyEquivalent;
+    MenuAction action = MenuAction::none;
+    std::optional<IslandStyle> style;  // selectStyle
+    std::optional<MenuTask> task;      // pickTask; none for "No task"
+    QList<MenuItem> submenu;
+
+    // "Ctrl+Alt+P" for the key equivalent "p", empty without one.
+    QString keyEquivalentText() const;
+
+    static MenuItem makeSeparator();
+};
+
+namespace menumodel {
+
+// "Idle · Focus 25 min", "Focus · 12:34 left", "Break paused · 3:07 left".
+QString statusText(const TimerModel& model);
+// "Tarnwhistle — " followed by the status text.
+QString toolTip(const TimerModel& model);
+// The first letter or digit of the shortcut's key label, lower-cased; empty when there is none.
+// Only the key label counts: in the shown form ("Ctrl+Alt+P") the modifier names are words too.
+QString keyEquivalent(const ShortcutConfiguration& shortcut);
+// The undo label of a reset: "Session reset" in focus, "Break reset" in a break.
+QString resetUndoLabel(TimerModel::Mode mode);
+
+// The whole menu. With a task source and the TickTick preference on, asks the source to refresh
+// (its answer shows the next time) and adds the task entry when the source is available.
+QList<MenuItem> build(const TimerModel& model, const AppPreferences& preferences,
+                      const MenuIslandState& island, const MenuTaskSource* tasks);
+
+}  // namespace menumodel
+
+}  // namespace tw

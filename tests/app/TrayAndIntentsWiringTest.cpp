@@ -1,0 +1,101 @@
+// How the launch connects the tray menu and the actions for other programs to the timer.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/AppDelegate.h"
+#include "app/FocusControl.h"
+#include "common/TestSupport.h"
+#include "platform/UserDefaults.h"
+#include "platform/fake/FakeHotKeys.h"
+#include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeSystemEvents.h"
+#include "shell/AppPreferences.h"
+#include "shell/MenuBarController.h"
+#include "timer/DriftLog.h"
+#include "timer/TimerModel.h"
+
+using namespace tw;
+using tw::test::at;
+
+namespace {
+
+void drainEvents() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+class TrayAndIntentsWiring : public ::testing::Test {
+protected:
+    tw::test::ScopedTimeZone zone{"UTC"};
+    QTemporaryDir dir;
+    FakeScheduler scheduler{at("UTC", 2025, 3, 7, 10, 0)};
+    UserDefaults standard{dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"))};
+    UserDefaults appGroup{dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"))};
+    FakeSystemEvents events;
+    DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
+    FakeHotKeys hotKeys;
+    int terminations = 0;
+    std::unique_ptr<AppDelegate> delegate;
+
+    AppDelegate& launch() {
+        delegate = std::make_unique<AppDelegate>(AppEnvironment{
+            standard,
+            appGroup,
+            scheduler,
+            events,
+            drifts,
+            hotKeys,
+            [] { return std::unique_ptr<Sound>(); },
+            [this] { ++terminations; },
+            QDBusConnection(QStringLiteral("no-bus")),
+            {},  // no island
+        });
+        delegate->applicationDidFinishLaunching();
+        return *delegate;
+    }
+};
+
+}  // namespace
+
+TEST_F(TrayAndIntentsWiring, ActionsReachTheLaunchedTimerAndStopWithIt) {
+    AppDelegate& d = launch();
+    EXPECT_EQ(FocusControl::shared().model(), &d.model());
+    EXPECT_EQ(FocusControl::shared().startFocus(std::nullopt),
+              QStringLiteral("Focus session started for 25 minutes."));
+    EXPECT_EQ(d.model().runState(), TimerModel::RunState::running);
+    delegate.reset();
+    EXPECT_EQ(FocusControl::shared().endFocus(), QStringLiteral("Tarnwhistle is not running."));
+}
+
+TEST_F(TrayAndIntentsWiring, TrayQuitIsTheUsersQuit) {
+    AppDelegate& d = launch();
+    auto* bar = d.findChild<MenuBarController*>();
+    ASSERT_NE(bar, nullptr);
+    MenuItem quit;
+    quit.action = MenuAction::quit;
+    bar->perform(quit);
+    EXPECT_FALSE(d.isTerminating());  // asked from the event loop, not from inside the menu
+    drainEvents();
+    EXPECT_TRUE(d.isTerminating());
+    drainEvents();
+    EXPECT_EQ(terminations, 1);  // idle: no question
+}
+
+TEST_F(TrayAndIntentsWiring, TrayIconFollowsThePreferenceFromLaunch) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        GTEST_SKIP() << "needs the test desktop";
+    standard.setBool(QLatin1String(AppPreferences::menuBarIconEnabledKey), false);
+    AppDelegate& d = launch();
+    auto* bar = d.findChild<MenuBarController*>();
+    ASSERT_NE(bar, nullptr);
+    drainEvents();
+    EXPECT_EQ(bar->statusItem(), nullptr);
+    d.preferences().setMenuBarIconEnabled(true);
+    drainEvents();
+    ASSERT_NE(bar->statusItem(), nullptr);
+    EXPECT_EQ(bar->toolTip(), QStringLiteral("Tarnwhistle \u2014 Idle \u00B7 Focus 25 min"));
+}

@@ -1,0 +1,180 @@
+// The island on a real X server (run under scripts/with-desktop): the real panel, the X11 pointer
+// monitor and Qt's timers, driven by real clicks through XTEST.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QWidget>
+#include <QWindow>
+
+#include "common/TestSupport.h"
+#include "island/IslandController.h"
+#include "island/IslandPanel.h"
+#include "island/QtScreens.h"
+#include "platform/UserDefaults.h"
+#include "platform/fake/FakeSound.h"
+#include "platform/linux/QtScheduler.h"
+#include "platform/linux/X11PointerMonitor.h"
+#include "shell/AppPreferences.h"
+#include "timer/TimerModel.h"
+
+namespace tw::test {
+namespace {
+
+// Stands in for the island views: a press on the closed island asks to open it.
+class ClickToOpen final : public QWidget {
+public:
+    explicit ClickToOpen(IslandState& state) : state_(state) {}
+
+protected:
+    void mousePressEvent(QMouseEvent*) override {
+        if (!state_.isExpanded()) state_.requestExpand();
+    }
+
+private:
+    IslandState& state_;
+};
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000)) return {};
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+void clickAt(QPoint p) {
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y()),
+         QStringLiteral("click"), QStringLiteral("1")});
+}
+
+class IslandDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+            QGuiApplication::platformName() != QLatin1String("xcb")) {
+            GTEST_SKIP() << "needs an X server (scripts/with-desktop)";
+        }
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty()) {
+            GTEST_SKIP() << "needs xdotool and xprop";
+        }
+    }
+};
+
+TEST_F(IslandDesktopTest, PeekThenClickOpensAndClickElsewhereCloses) {
+    UserDefaults defaults;
+    AppPreferences prefs(defaults);
+    QtScheduler scheduler;
+    FakeSound::Log chime;
+    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
+    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
+    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    ASSERT_NE(panel, nullptr);
+    auto* content = new ClickToOpen(controller->island());
+    panel->setContentWidget(content);
+
+    // Away from where the island will be.
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    controller->applyVisibility();
+    controller->peek();
+    ASSERT_TRUE(
+        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    EXPECT_TRUE(controller->island().isExpanded());
+    EXPECT_FALSE(panel->isActiveWindow());  // the peek takes no focus
+
+    // After the peek the collapsed pill sits at the top centre of the screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect expected =
+        rectToQtGlobal(collapsedFrame(describeScreen(*screen), controller->island().metrics(),
+                                      false, false, prefs.pillPositions()))
+            .toRect();
+    ASSERT_TRUE(waitUntil([&] { return !controller->island().isExpanded(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return panel->geometry() == expected; }, 5000))
+        << "geometry " << panel->geometry().x() << "," << panel->geometry().y() << " "
+        << panel->geometry().width() << "x" << panel->geometry().height();
+    EXPECT_EQ(panel->geometry().center().x(), screen->geometry().center().x());
+    EXPECT_LT(panel->geometry().top(), screen->geometry().top() + 40);
+
+    // Where the X server put the window, and the window manager's states.
+    const QString id = QString::number(panel->winId());
+    ASSERT_TRUE(waitUntil([&] {
+        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+        return info.contains(QStringLiteral("Absolute upper-left X:  %1").arg(expected.x())) &&
+               info.contains(QStringLiteral("Absolute upper-left Y:  %1").arg(expected.y()));
+    }));
+    // Above everything, out of the task bar and the pager, on every workspace (openbox has no
+    // sticky state; it keeps the window on all desktops through _NET_WM_DESKTOP).
+    QString states;
+    ASSERT_TRUE(waitUntil([&] {
+        states = run(QStringLiteral("xprop"),
+                     {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_STATE"),
+                      QStringLiteral("_NET_WM_DESKTOP")});
+        return states.contains(QStringLiteral("_NET_WM_STATE_ABOVE")) &&
+               states.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")) &&
+               states.contains(QStringLiteral("_NET_WM_STATE_SKIP_PAGER")) &&
+               states.contains(QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
+    })) << states.toStdString();
+
+    // A click on the pill opens the island.
+    clickAt(panel->geometry().center());
+    ASSERT_TRUE(waitUntil([&] { return controller->island().isExpanded(); }));
+    ASSERT_TRUE(waitUntil([&] { return panel->geometry().height() > expected.height(); }));
+
+    // A click elsewhere, on the desktop, closes it.
+    clickAt(QPoint(screen->geometry().left() + 200, screen->geometry().bottom() - 200));
+    ASSERT_TRUE(waitUntil([&] { return !controller->island().isExpanded(); }));
+    ASSERT_TRUE(waitUntil([&] { return panel->geometry() == expected; }, 5000));
+
+    // Opened with focus (the showIsland shortcut) it becomes the active window; closed, it lets
+    // the keyboard go again.
+    controller->toggleExpanded();
+    ASSERT_TRUE(waitUntil([&] { return panel->isActiveWindow(); }));
+    controller->toggleExpanded();
+    EXPECT_FALSE(controller->island().isExpanded());
+    EXPECT_TRUE(panel->windowHandle()->flags() & Qt::WindowDoesNotAcceptFocus);
+}
+
+TEST_F(IslandDesktopTest, HiddenPillLetsClicksThroughUntilThePointerArrives) {
+    UserDefaults defaults;
+    AppPreferences prefs(defaults);
+    prefs.setPillHideUntilHover(true);
+    QtScheduler scheduler;
+    FakeSound::Log chime;
+    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
+    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
+    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    ASSERT_NE(panel, nullptr);
+    panel->setContentWidget(new ClickToOpen(controller->island()));
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    controller->applyVisibility();
+    ASSERT_TRUE(
+        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    EXPECT_TRUE(controller->island().pillHidden());
+    EXPECT_EQ(panel->alpha(), 0);
+    EXPECT_TRUE(panel->windowHandle()->flags() & Qt::WindowTransparentForInput);
+
+    // A click on the hidden pill's place goes to what lies below.
+    const QPoint centre = panel->geometry().center();
+    clickAt(centre);
+    waitUntil([] { return false; }, 300);
+    EXPECT_FALSE(controller->island().isExpanded());
+
+    // The pointer moving onto it shows it and makes it clickable.
+    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(centre.x() - 2),
+                                    QString::number(centre.y())});
+    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove_relative"), QStringLiteral("--"),
+                                    QStringLiteral("2"), QStringLiteral("0")});
+    ASSERT_TRUE(waitUntil([&] { return panel->alpha() == 1; }));
+    EXPECT_FALSE(panel->windowHandle()->flags() & Qt::WindowTransparentForInput);
+    clickAt(centre);
+    ASSERT_TRUE(waitUntil([&] { return controller->island().isExpanded(); }));
+}
+
+}  // namespace
+}  // namespace tw::test

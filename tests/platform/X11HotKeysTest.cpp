@@ -1,0 +1,168 @@
+// Hot keys on a real X server (the test desktop): key presses sent through XTEST reach the
+// handler, a combination another X client holds is refused, and releasing restores everything.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <X11/keysym.h>
+
+#include "common/TestSupport.h"
+#include "platform/UserDefaults.h"
+#include "platform/linux/X11HotKeys.h"
+#include "shell/AppPreferences.h"
+#include "shell/GlobalShortcut.h"
+
+using namespace tw;
+using tw::test::waitUntil;
+
+namespace {
+
+// Presses keys the way a user would, through the XTEST extension.
+void type(const char* keys) {
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QString::fromLatin1(keys)}),
+              0)
+        << keys;
+}
+
+// Another application on the same display: its own connection, holding one combination.
+class OtherClient {
+public:
+    OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {}
+    ~OtherClient() { xcb_disconnect(connection_); }
+
+    // Grabs the key of `keysym` with `modifiers` on the root window, with every lock variant;
+    // answers whether the server granted it.
+    bool grab(xcb_keysym_t keysym, quint16 modifiers) {
+        if (xcb_connection_has_error(connection_)) return false;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t code = codes ? codes[0] : 0;
+        std::free(codes);
+        xcb_key_symbols_free(symbols);
+        if (code == 0) return false;
+        bool granted = true;
+        const std::array<quint16, 4> locks{0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                           XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+        for (quint16 lock : locks) {
+            const auto cookie =
+                xcb_grab_key_checked(connection_, 0, root, quint16(modifiers | lock), code,
+                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            if (xcb_generic_error_t* error = xcb_request_check(connection_, cookie)) {
+                granted = false;
+                std::free(error);
+            }
+        }
+        return granted;
+    }
+
+private:
+    xcb_connection_t* connection_;
+};
+
+class X11Keys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        keys = X11HotKeys::create();
+        if (!keys) GTEST_SKIP() << "needs the test desktop (run under scripts/with-desktop)";
+    }
+
+    // Presses until the handler has seen `count` presses in all.
+    bool seen(std::size_t count) {
+        return waitUntil([&] { return pressed.size() >= count; }, 5000);
+    }
+
+    std::unique_ptr<X11HotKeys> keys;
+    std::vector<ShortcutAction> pressed;
+};
+
+constexpr quint32 kCtrlAlt = modifier::control | modifier::option;
+
+}  // namespace
+
+TEST_F(X11Keys, ARealKeyPressReachesTheHandlerWithAndWithoutNumLock) {
+    std::vector<HotKeyID> ids;
+    const auto handler = keys->installHandler([&](const HotKeyID& id) {
+        ids.push_back(id);
+        return true;
+    });
+    ASSERT_TRUE(handler.ok());
+    const auto space = keys->registerHotKey(49, kCtrlAlt, {kHotKeySignature, 1});
+    ASSERT_TRUE(space.ok());
+    const auto f5 =
+        keys->registerHotKey(96, modifier::option | modifier::command, {kHotKeySignature, 2});
+    ASSERT_TRUE(f5.ok());
+
+    type("ctrl+alt+space");
+    ASSERT_TRUE(waitUntil([&] { return ids.size() == 1; }, 5000));
+    EXPECT_EQ(ids[0], (HotKeyID{kHotKeySignature, 1}));
+    type("Num_Lock");
+    type("alt+super+F5");
+    type("Num_Lock");
+    ASSERT_TRUE(waitUntil([&] { return ids.size() == 2; }, 5000));
+    EXPECT_EQ(ids[1], (HotKeyID{kHotKeySignature, 2}));
+
+    // Released: the same press no longer arrives (the earlier one shows the way is open).
+    keys->unregisterHotKey(space.ref.value());
+    type("ctrl+alt+space");
+    type("alt+super+F5");
+    ASSERT_TRUE(waitUntil([&] { return ids.size() == 3; }, 5000));
+    EXPECT_EQ(ids[2], (HotKeyID{kHotKeySignature, 2}));
+    keys->removeHandler(*handler.ref);
+}
+
+TEST_F(X11Keys, ACombinationAnotherClientHoldsIsUnavailableAndTheOthersStillWork) {
+    QTemporaryDir dir;
+    UserDefaults defaults(dir.filePath(QStringLiteral("defaults.json")));
+    AppPreferences preferences(defaults);
+    auto other = std::make_unique<OtherClient>();
+    ASSERT_TRUE(other->grab(XK_p, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+
+    GlobalShortcuts shortcuts(preferences, *keys, [&](ShortcutAction a) { pressed.push_back(a); });
+    shortcuts.registerAll();
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::startPause));
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::showIsland));
+    EXPECT_FALSE(shortcuts.contains(ShortcutAction::toggleStyle));
+    EXPECT_EQ(preferences.shortcutError(), shortcutUnavailableMessage());
+
+    type("ctrl+alt+p");  // the other client's
+    type("ctrl+alt+space");
+    type("alt+Down");
+    ASSERT_TRUE(seen(2));
+    EXPECT_THAT(pressed,
+                ::testing::ElementsAre(ShortcutAction::startPause, ShortcutAction::showIsland));
+
+    // The window manager holds Alt+Space: refused as well, and Ctrl+Alt+Space stays in force.
+    EXPECT_FALSE(shortcuts.applyShortcut({49, modifier::option, QStringLiteral("Space")},
+                                         ShortcutAction::startPause));
+    EXPECT_EQ(preferences.shortcutError(), shortcutUnavailableMessage());
+
+    // The other client lets go; releasing all and registering again restores all three.
+    other.reset();
+    shortcuts.unregisterAll();
+    shortcuts.registerAll();
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::toggleStyle));
+    EXPECT_EQ(preferences.shortcutError(), std::nullopt);
+    pressed.clear();
+    type("ctrl+alt+p");
+    type("ctrl+alt+space");
+    ASSERT_TRUE(seen(2));
+    EXPECT_THAT(pressed,
+                ::testing::ElementsAre(ShortcutAction::toggleStyle, ShortcutAction::startPause));
+
+    // Shift changes the combination: Ctrl+Alt+Shift+P is nobody's.
+    pressed.clear();
+    type("ctrl+alt+shift+p");
+    type("ctrl+alt+space");
+    ASSERT_TRUE(seen(1));
+    EXPECT_THAT(pressed, ::testing::ElementsAre(ShortcutAction::startPause));
+}

@@ -1,0 +1,354 @@
+// The global shortcuts without a window system: the key table, display texts, registration
+// through applyShortcut with its refusals and conflicts, the recording hooks, and the recorder's
+// key-press rules.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QTemporaryDir>
+#include <vector>
+
+#include <X11/keysym.h>
+
+#include "platform/UserDefaults.h"
+#include "platform/fake/FakeHotKeys.h"
+#include "shell/AppPreferences.h"
+#include "shell/GlobalShortcut.h"
+#include "shell/KeyCodes.h"
+
+using namespace tw;
+using ::testing::ElementsAre;
+
+namespace {
+
+const ShortcutConfiguration kSpace = defaultShortcut(ShortcutAction::startPause);
+const ShortcutConfiguration kDown = defaultShortcut(ShortcutAction::showIsland);
+const ShortcutConfiguration kP = defaultShortcut(ShortcutAction::toggleStyle);
+constexpr quint32 kCtrlAlt = modifier::control | modifier::option;
+
+const QString kUnavailable =
+    QStringLiteral("This shortcut is unavailable. Choose another combination.");
+
+}  // namespace
+
+TEST(KeyCodes, EveryKeyOfTheTableTranslatesToItsKeysymAndBack) {
+    int keys = 0;
+    for (quint32 code = 0; code <= 127; ++code) {
+        const auto keysym = keycodes::keysymForKeyCode(code);
+        if (!keysym) continue;
+        ++keys;
+        EXPECT_EQ(keycodes::keyCodeForKeysym(*keysym), code) << code;
+    }
+    EXPECT_GE(keys, 26 + 10 + 9 + 20);  // letters, digits, named keys, F1 to F20
+
+    struct Case {
+        quint32 keyCode;
+        quint32 keysym;
+    };
+    for (const Case& c :
+         {Case{0, XK_a}, Case{35, XK_p}, Case{6, XK_z}, Case{29, XK_0}, Case{18, XK_1},
+          Case{49, XK_space}, Case{36, XK_Return}, Case{48, XK_Tab}, Case{51, XK_BackSpace},
+          Case{53, XK_Escape}, Case{123, XK_Left}, Case{124, XK_Right}, Case{125, XK_Down},
+          Case{126, XK_Up}, Case{122, XK_F1}, Case{96, XK_F5}, Case{90, XK_F20}}) {
+        EXPECT_EQ(keycodes::keysymForKeyCode(c.keyCode), c.keysym) << c.keyCode;
+    }
+    // Upper case and Shift+Tab name the same keys.
+    EXPECT_EQ(keycodes::keyCodeForKeysym(XK_P), 35u);
+    EXPECT_EQ(keycodes::keyCodeForKeysym(XK_ISO_Left_Tab), 48u);
+    // Outside the table.
+    EXPECT_EQ(keycodes::keysymForKeyCode(10), std::nullopt);
+    EXPECT_EQ(keycodes::keysymForKeyCode(127), std::nullopt);
+    EXPECT_EQ(keycodes::keyCodeForKeysym(XK_Cyrillic_a), std::nullopt);
+}
+
+TEST(KeyCodes, NamedKeysHaveTheirLabelsAndTheFunctionKeysComeInOrder) {
+    const quint32 functionKeys[] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                    103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(keycodes::namedKeyLabel(functionKeys[i]), QStringLiteral("F%1").arg(i + 1));
+        EXPECT_EQ(keycodes::keysymForKeyCode(functionKeys[i]), quint32(XK_F1 + i));
+    }
+    EXPECT_EQ(keycodes::namedKeyLabel(49), QStringLiteral("Space"));
+    EXPECT_EQ(keycodes::namedKeyLabel(36), QStringLiteral("Return"));
+    EXPECT_EQ(keycodes::namedKeyLabel(48), QStringLiteral("Tab"));
+    EXPECT_EQ(keycodes::namedKeyLabel(51), QStringLiteral("Delete"));
+    EXPECT_EQ(keycodes::namedKeyLabel(53), QStringLiteral("Esc"));
+    EXPECT_EQ(keycodes::namedKeyLabel(123), QStringLiteral("←"));
+    EXPECT_EQ(keycodes::namedKeyLabel(124), QStringLiteral("→"));
+    EXPECT_EQ(keycodes::namedKeyLabel(125), QStringLiteral("↓"));
+    EXPECT_EQ(keycodes::namedKeyLabel(126), QStringLiteral("↑"));
+    EXPECT_EQ(keycodes::namedKeyLabel(35), std::nullopt);  // P: from its character
+}
+
+TEST(KeyCodes, DisplayTextNamesTheModifiersInTheirOrderThenTheKey) {
+    EXPECT_EQ(shortcutDisplayText(kSpace), QStringLiteral("Ctrl+Alt+Space"));
+    EXPECT_EQ(shortcutDisplayText(kDown), QStringLiteral("Alt+↓"));
+    EXPECT_EQ(shortcutDisplayText(kP), QStringLiteral("Ctrl+Alt+P"));
+    EXPECT_EQ(shortcutDisplayText({96, modifier::all, QStringLiteral("F5")}),
+              QStringLiteral("Ctrl+Alt+Shift+Super+F5"));
+    EXPECT_EQ(
+        shortcutDisplayText({115, modifier::command | modifier::shift, QStringLiteral("Key 115")}),
+        QStringLiteral("Shift+Super+Key 115"));
+}
+
+// ---- Registration ----
+
+class Shortcuts : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    UserDefaults defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    AppPreferences preferences{defaults};
+    FakeHotKeys hotKeys;
+    std::vector<ShortcutAction> pressed;
+    GlobalShortcuts shortcuts{preferences, hotKeys,
+                              [this](ShortcutAction a) { pressed.push_back(a); }};
+
+    static void deliverQueued() { QCoreApplication::processEvents(); }
+    bool registered(const ShortcutConfiguration& c) const {
+        return hotKeys.isRegistered(c.keyCode, c.modifiers);
+    }
+};
+
+TEST_F(Shortcuts, LaunchRegistersTheThreeInOrderAndEachPressRunsItsOwnAction) {
+    shortcuts.registerAll();
+    ASSERT_EQ(hotKeys.registrations().size(), 3);
+    const ShortcutConfiguration expected[] = {kSpace, kDown, kP};
+    for (int i = 0; i < 3; ++i) {
+        const auto& r = hotKeys.registrations()[i];
+        EXPECT_EQ(r.keyCode, expected[i].keyCode);
+        EXPECT_EQ(r.modifiers, expected[i].modifiers);
+        EXPECT_EQ(r.id, (HotKeyID{kHotKeySignature, quint32(i + 1)}));
+    }
+    EXPECT_EQ(kHotKeySignature, 0x5457484Bu);  // "TWHK"
+    EXPECT_EQ(preferences.shortcutError(), std::nullopt);
+
+    EXPECT_TRUE(hotKeys.press(kDown.keyCode, kDown.modifiers));
+    EXPECT_TRUE(hotKeys.press(kSpace.keyCode, kSpace.modifiers));
+    EXPECT_TRUE(hotKeys.press(kP.keyCode, kP.modifiers));
+    EXPECT_THAT(pressed, ElementsAre(ShortcutAction::showIsland, ShortcutAction::startPause,
+                                     ShortcutAction::toggleStyle));
+    // A press that is not ours (another signature, an unknown number) is left to others.
+    pressed.clear();
+    EXPECT_FALSE(hotKeys.pressID({0x41424344, 1}));
+    EXPECT_FALSE(hotKeys.pressID({kHotKeySignature, 4}));
+    EXPECT_TRUE(pressed.empty());
+}
+
+TEST_F(Shortcuts, ACombinationOfAnotherActionIsRefusedBeforeAnyRegistration) {
+    shortcuts.registerAll();
+    const int calls = hotKeys.registerCalls;
+    struct Case {
+        ShortcutAction action;
+        ShortcutConfiguration configuration;
+        QString message;
+    };
+    for (const Case& c : {
+             Case{ShortcutAction::showIsland, kSpace,
+                  QStringLiteral("Already used for start / pause.")},
+             Case{ShortcutAction::startPause, kDown,
+                  QStringLiteral("Already used for show island.")},
+             Case{ShortcutAction::startPause, kP, QStringLiteral("Already used for notch / pill.")},
+         }) {
+        EXPECT_FALSE(shortcuts.applyShortcut(c.configuration, c.action));
+        EXPECT_EQ(preferences.shortcutError(), c.message);
+        EXPECT_EQ(preferences.shortcut(c.action), defaultShortcut(c.action));
+    }
+    EXPECT_EQ(hotKeys.registerCalls, calls);
+    // The same key and modifiers under another label is still the same combination; other
+    // modifiers are not.
+    EXPECT_EQ(conflictingAction(preferences, {49, kCtrlAlt, QStringLiteral("Spc")},
+                                ShortcutAction::showIsland),
+              ShortcutAction::startPause);
+    EXPECT_EQ(conflictingAction(preferences, {49, modifier::control, QStringLiteral("Space")},
+                                ShortcutAction::showIsland),
+              std::nullopt);
+    EXPECT_EQ(conflictingAction(preferences, kSpace, ShortcutAction::startPause), std::nullopt);
+}
+
+TEST_F(Shortcuts, ARefusedCombinationKeepsThePreviousOneInForce) {
+    shortcuts.registerAll();
+    const ShortcutConfiguration f5{96, modifier::option, QStringLiteral("F5")};
+    hotKeys.takeElsewhere(f5.keyCode, f5.modifiers);
+    EXPECT_FALSE(shortcuts.applyShortcut(f5, ShortcutAction::startPause));
+    EXPECT_EQ(preferences.shortcutError(), kUnavailable);
+    EXPECT_TRUE(registered(kSpace));
+    EXPECT_EQ(preferences.shortcut(ShortcutAction::startPause), kSpace);
+    EXPECT_TRUE(hotKeys.press(kSpace.keyCode, kSpace.modifiers));
+    EXPECT_THAT(pressed, ElementsAre(ShortcutAction::startPause));
+
+    // Once free, it replaces the old one, is stored, and the message goes.
+    hotKeys.releaseElsewhere(f5.keyCode, f5.modifiers);
+    EXPECT_TRUE(shortcuts.applyShortcut(f5, ShortcutAction::startPause));
+    EXPECT_EQ(preferences.shortcutError(), std::nullopt);
+    EXPECT_FALSE(registered(kSpace));
+    EXPECT_TRUE(registered(f5));
+    EXPECT_EQ(preferences.shortcut(ShortcutAction::startPause), f5);
+    EXPECT_EQ(AppPreferences(defaults).shortcut(ShortcutAction::startPause), f5);
+    EXPECT_EQ(hotKeys.registrations().size(), 3);
+
+    // The same configuration again: nothing to register.
+    const int calls = hotKeys.registerCalls;
+    EXPECT_TRUE(shortcuts.applyShortcut(f5, ShortcutAction::startPause));
+    EXPECT_EQ(hotKeys.registerCalls, calls);
+}
+
+TEST_F(Shortcuts, ACombinationTakenAtLaunchLeavesThatActionWithoutAHotKey) {
+    hotKeys.takeElsewhere(kP.keyCode, kP.modifiers);
+    shortcuts.registerAll();
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::startPause));
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::showIsland));
+    EXPECT_FALSE(shortcuts.contains(ShortcutAction::toggleStyle));
+    EXPECT_EQ(preferences.shortcutError(), kUnavailable);
+    EXPECT_EQ(hotKeys.handlerCount(), 2);  // the failed one left no handler behind
+
+    // Without a backend nothing registers, and the message says so.
+    FakeHotKeys none;
+    none.setAvailable(false);
+    GlobalShortcuts without(preferences, none, {});
+    preferences.setShortcutError(std::nullopt);
+    without.registerAll();
+    EXPECT_EQ(none.registrations().size(), 0);
+    EXPECT_EQ(none.handlerCount(), 0);
+    EXPECT_EQ(preferences.shortcutError(), kUnavailable);
+}
+
+TEST_F(Shortcuts, NoHotKeyIsHeldWhileRecordingAndTheRecordingsMessageSurvivesTheReturn) {
+    shortcuts.registerAll();
+    const auto connection = shortcuts.followRecording();
+
+    preferences.setRecordingShortcut(ShortcutAction::showIsland);
+    deliverQueued();
+    EXPECT_EQ(hotKeys.registrations().size(), 0);
+    EXPECT_EQ(hotKeys.handlerCount(), 0);
+    EXPECT_FALSE(hotKeys.press(kSpace.keyCode, kSpace.modifiers));
+
+    // The user presses the start/pause combination for the island: refused, recording ends.
+    EXPECT_FALSE(shortcuts.applyShortcut(kSpace, ShortcutAction::showIsland));
+    preferences.setRecordingShortcut(std::nullopt);
+    deliverQueued();
+    EXPECT_EQ(hotKeys.registrations().size(), 3);
+    EXPECT_TRUE(registered(kSpace));
+    EXPECT_TRUE(registered(kDown));
+    EXPECT_EQ(preferences.shortcutError(), QStringLiteral("Already used for start / pause."));
+
+    // An accepted recording: the recorded action holds its new combination already.
+    const ShortcutConfiguration f5{96, modifier::option, QStringLiteral("F5")};
+    preferences.setShortcutError(std::nullopt);
+    preferences.setRecordingShortcut(ShortcutAction::showIsland);
+    deliverQueued();
+    EXPECT_TRUE(shortcuts.applyShortcut(f5, ShortcutAction::showIsland));
+    preferences.setRecordingShortcut(std::nullopt);
+    deliverQueued();
+    EXPECT_EQ(hotKeys.registrations().size(), 3);
+    EXPECT_TRUE(registered(f5));
+    EXPECT_FALSE(registered(kDown));
+    EXPECT_EQ(preferences.shortcutError(), std::nullopt);
+    EXPECT_TRUE(hotKeys.press(f5.keyCode, f5.modifiers));
+    EXPECT_THAT(pressed, ElementsAre(ShortcutAction::showIsland));
+    QObject::disconnect(connection);
+}
+
+TEST_F(Shortcuts, ReleasedShortcutsNeverFireAgain) {
+    shortcuts.registerAll();
+    shortcuts.unregisterAll();
+    EXPECT_EQ(hotKeys.registrations().size(), 0);
+    EXPECT_EQ(hotKeys.handlerCount(), 0);
+    EXPECT_FALSE(hotKeys.pressID({kHotKeySignature, 1}));
+    EXPECT_TRUE(pressed.empty());
+
+    // A single hot key: released by unregister() and by destruction alike.
+    auto created = GlobalShortcut::create(
+        hotKeys, kSpace, 1, [this] { pressed.push_back(ShortcutAction::startPause); });
+    ASSERT_TRUE(created.shortcut);
+    EXPECT_TRUE(created.shortcut->isRegistered());
+    created.shortcut->unregister();
+    EXPECT_FALSE(created.shortcut->isRegistered());
+    EXPECT_EQ(created.shortcut->configuration(), std::nullopt);
+    EXPECT_FALSE(hotKeys.pressID({kHotKeySignature, 1}));
+    created = GlobalShortcut::create(hotKeys, kSpace, 1, {});
+    created.shortcut.reset();
+    EXPECT_EQ(hotKeys.registrations().size(), 0);
+    EXPECT_EQ(hotKeys.handlerCount(), 0);
+
+    // An invalid configuration is never registered.
+    const auto invalid = GlobalShortcut::create(hotKeys, {35, 0, QStringLiteral("P")}, 1, {});
+    EXPECT_FALSE(invalid.shortcut);
+    EXPECT_EQ(invalid.error, HotKeyError::invalidCombination());
+    EXPECT_EQ(hotKeys.handlerCount(), 0);
+}
+
+// ---- Recording ----
+
+namespace {
+
+ShortcutKeyPress key(quint32 keysym, Qt::KeyboardModifiers modifiers, int qtKey = 0) {
+    ShortcutKeyPress press;
+    press.keysym = keysym;
+    press.modifiers = modifiers;
+    press.qtKey = qtKey;
+    return press;
+}
+
+constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier;
+constexpr Qt::KeyboardModifiers kAlt = Qt::AltModifier;
+
+}  // namespace
+
+TEST(Recorder, KeyPressesBecomeShortcutsOrNothing) {
+    struct Case {
+        const char* name;
+        ShortcutKeyPress press;
+        std::optional<ShortcutConfiguration> expected;
+    };
+    const Case cases[] = {
+        {"ctrl alt space", key(XK_space, kCtrl | kAlt), kSpace},
+        {"alt F5", key(XK_F5, kAlt), ShortcutConfiguration{96, 2048, QStringLiteral("F5")}},
+        {"ctrl alt p", key(XK_p, kCtrl | kAlt), kP},
+        {"super a", key(XK_a, Qt::MetaModifier),
+         ShortcutConfiguration{0, 256, QStringLiteral("A")}},
+        // Shift+1 is the 1 key.
+        {"ctrl shift 1", key(XK_1, kCtrl | Qt::ShiftModifier, Qt::Key_Exclam),
+         ShortcutConfiguration{18, 4096 | 512, QStringLiteral("1")}},
+        {"ctrl escape", key(XK_Escape, kCtrl),
+         ShortcutConfiguration{53, 4096, QStringLiteral("Esc")}},
+        {"ctrl minus", key(XK_minus, kCtrl), ShortcutConfiguration{27, 4096, QStringLiteral("-")}},
+        // A key that types nothing is named by its code.
+        {"ctrl home", key(XK_Home, kCtrl),
+         ShortcutConfiguration{115, 4096, QStringLiteral("Key 115")}},
+        // No keysym known (not on X): the Qt key names it.
+        {"qt key only", key(0, kCtrl, Qt::Key_P),
+         ShortcutConfiguration{35, 4096, QStringLiteral("P")}},
+        {"qt key down", key(0, kAlt, Qt::Key_Down), kDown},
+        {"letter alone", key(XK_p, {}), std::nullopt},
+        {"shift letter", key(XK_p, Qt::ShiftModifier), std::nullopt},
+        {"unknown key", key(XK_Cyrillic_a, kCtrl, 0x0410), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shortcutFromKeyPress(c.press), c.expected) << c.name;
+    }
+    EXPECT_EQ(shortcutDisplayText(*shortcutFromKeyPress(key(XK_F5, kAlt))),
+              QStringLiteral("Alt+F5"));
+}
+
+TEST(Recorder, EscapeCancelsAPressWithoutShortcutIsRejectedOtherWindowsPassOn) {
+    QObject settings;
+    QObject other;
+    using Kind = RecorderStep::Kind;
+    EXPECT_EQ(recorderStep(key(XK_Escape, {}), &settings, &settings).kind, Kind::cancel);
+    EXPECT_EQ(recorderStep(key(XK_Escape, Qt::ShiftModifier), &settings, &settings).kind,
+              Kind::reject);
+    EXPECT_EQ(recorderStep(key(XK_p, {}), &settings, &settings).kind, Kind::reject);
+    const RecorderStep accepted = recorderStep(key(XK_Escape, kCtrl), &settings, &settings);
+    EXPECT_EQ(accepted.kind, Kind::accept);
+    EXPECT_EQ(accepted.configuration, (ShortcutConfiguration{53, 4096, QStringLiteral("Esc")}));
+
+    // Presses that do not belong to the settings window.
+    EXPECT_EQ(recorderStep(key(XK_Escape, {}), &other, &settings).kind, Kind::passOn);
+    EXPECT_EQ(recorderStep(key(XK_p, kCtrl), &other, nullptr).kind, Kind::passOn);
+    EXPECT_EQ(recorderStep(key(XK_p, kCtrl), nullptr, &settings).kind, Kind::passOn);
+    EXPECT_EQ(recorderStep(key(XK_p, kCtrl), nullptr, nullptr).kind, Kind::accept);
+
+    EXPECT_EQ(shortcutRecorderHint(),
+              QStringLiteral("Include Control, Alt, or Super with your key. Escape cancels."));
+}

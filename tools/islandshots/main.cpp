@@ -1,0 +1,235 @@
+// Renders every state of the island to PNG from the real island view, over a small desktop
+// backdrop (wallpaper and top panel), at twice the point size. Usage: tw-island-shots [OUT-DIR]
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTextStream>
+#include <functional>
+#include <memory>
+
+#include "island/IslandState.h"
+#include "island/IslandView.h"
+#include "island/IslandViewStyle.h"
+#include "platform/UserDefaults.h"
+#include "platform/fake/FakeScheduler.h"
+#include "shell/AppPreferences.h"
+#include "timer/TimerModel.h"
+
+namespace {
+
+using namespace tw;
+
+constexpr double kScale = 2;
+constexpr int kCanvasWidth = 640;
+constexpr int kCanvasHeight = 270;
+constexpr double kMenuBar = 28;
+
+IslandMetrics pill() {
+    IslandMetrics m;
+    m.style = IslandStyle::pill;
+    m.notchHeight = kMenuBar;
+    m.menuBarDepth = kMenuBar;
+    return m;
+}
+
+// The notch style on a screen without a camera housing: the island sits in the top panel.
+IslandMetrics stripNotch() {
+    IslandMetrics m = pill();
+    m.style = IslandStyle::notch;
+    return m;
+}
+
+// A test screen with a camera housing.
+IslandMetrics cameraNotch() {
+    IslandMetrics m;
+    m.style = IslandStyle::notch;
+    m.hasNotch = true;
+    m.notchWidth = 190;
+    m.notchHeight = 32;
+    m.menuBarDepth = 32;
+    return m;
+}
+
+struct Scene {
+    FakeScheduler clock;
+    UserDefaults defaults;
+    AppPreferences prefs{defaults};
+    TimerModel model{prefs, defaults, clock, nullptr};
+    std::unique_ptr<IslandState> island;
+    std::unique_ptr<IslandView> view;
+
+    explicit Scene(IslandMetrics metrics) {
+        island = std::make_unique<IslandState>(metrics);
+        view = std::make_unique<IslandView>(model, *island, prefs);
+        view->reduceMotion = [] { return true; };
+    }
+
+    // Runs the timer for `seconds`.
+    void run(double seconds) {
+        if (model.runState() != TimerModel::RunState::running) model.toggle();
+        clock.advance(seconds);
+    }
+
+    CompletionCelebration card(bool figures, bool prompt) {
+        CompletionCelebration c;
+        c.id = QUuid::createUuid();
+        c.mode = figures ? TimerModel::Mode::focus : TimerModel::Mode::rest;
+        c.startedAt = clock.now() - 0.7;  // the confetti in full flight
+        if (figures) {
+            c.summary = TimerModel::SessionSummary{25, 3, clock.now()};
+            c.glance = FocusGlance{75, 3, 4, 9, QStringLiteral("news.example.com")};
+            c.onStartBreak = [] {};
+        }
+        c.showQuotePrompt = prompt;
+        return c;
+    }
+};
+
+void paintBackdrop(QPainter& p, const IslandMetrics& metrics) {
+    QLinearGradient wallpaper(0, 0, kCanvasWidth, kCanvasHeight);
+    wallpaper.setColorAt(0, QColor(64, 92, 140));
+    wallpaper.setColorAt(0.55, QColor(120, 108, 160));
+    wallpaper.setColorAt(1, QColor(214, 150, 140));
+    p.fillRect(QRectF(0, 0, kCanvasWidth, kCanvasHeight), wallpaper);
+    const double bar = metrics.menuBarDepth > 0 ? metrics.menuBarDepth : kMenuBar;
+    p.fillRect(QRectF(0, 0, kCanvasWidth, bar), QColor(18, 18, 22, 170));
+    QFont f = islandstyle::font(12.5, QFont::DemiBold);
+    p.setFont(f);
+    p.setPen(QColor(255, 255, 255, 220));
+    p.drawText(QRectF(14, 0, 200, bar), Qt::AlignVCenter | Qt::AlignLeft,
+               QStringLiteral("Activities"));
+    p.setFont(islandstyle::font(12.5, QFont::Medium));
+    p.drawText(QRectF(kCanvasWidth - 214, 0, 200, bar), Qt::AlignVCenter | Qt::AlignRight,
+               QStringLiteral("Thu 10 Dec  10:45"));
+    if (metrics.hasNotch) {
+        // The camera housing the island hides behind.
+        const QRectF housing(kCanvasWidth / 2.0 - metrics.notchWidth / 2, 0, metrics.notchWidth,
+                             metrics.notchHeight);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawRoundedRect(housing.adjusted(0, -10, 0, 0), 10, 10);
+    }
+}
+
+bool shoot(const QString& dir, const QString& name, IslandMetrics metrics,
+           const std::function<void(Scene&)>& prepare) {
+    Scene scene(metrics);
+    prepare(scene);
+    scene.view->finishAnimations();
+    IslandView& view = *scene.view;
+    const IslandMetrics shown =
+        scene.island->notchPreviewMetrics().value_or(scene.island->metrics());
+    QImage image(static_cast<int>(kCanvasWidth * kScale), static_cast<int>(kCanvasHeight * kScale),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(kScale);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintBackdrop(p, shown);
+    // A closed pill dragged over the strip jumps into it; an open one stays under the pointer.
+    const bool inStrip =
+        !shown.isPill() && !(scene.island->isExpanded() && scene.island->metrics().isPill());
+    const double top = inStrip ? 0 : kMenuBar + 6;
+    const QPoint offset(static_cast<int>((kCanvasWidth - view.width()) / 2), static_cast<int>(top));
+    view.render(&p, offset, QRegion(), QWidget::DrawChildren);
+    p.end();
+    const QString path =
+        dir + QLatin1Char('/') + QStringLiteral("island-") + name + QStringLiteral(".png");
+    const bool ok = image.save(path);
+    QTextStream(stdout) << (ok ? "" : "FAILED ") << path << '\n';
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString dir =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build/screenshots");
+    QDir().mkpath(dir);
+    using Mode = TimerModel::Mode;
+    bool ok = true;
+    const auto shot = [&](const char* name, IslandMetrics m, std::function<void(Scene&)> prepare) {
+        ok = shoot(dir, QString::fromLatin1(name), m, prepare) && ok;
+    };
+
+    shot("collapsed-idle", pill(), [](Scene&) {});
+    shot("collapsed-running", pill(), [](Scene& s) { s.run(46); });
+    shot("collapsed-paused", pill(), [](Scene& s) {
+        s.run(600);
+        s.model.toggle();
+    });
+    shot("hovered", pill(), [](Scene& s) {
+        s.run(46);
+        s.island->setHovering(true);
+    });
+    shot("mini-pill", pill(), [](Scene& s) {
+        s.run(46);
+        s.island->setExpanded(true);
+    });
+    shot("dragged-over-strip", pill(), [](Scene& s) {
+        s.run(46);
+        s.island->setNotchPreviewMetrics(stripNotch());
+    });
+    shot("dragged-open-pill", pill(), [](Scene& s) {
+        s.run(46);
+        s.island->setExpanded(true);
+        s.island->setNotchPreviewMetrics(stripNotch());
+    });
+    shot("expanded-focus", stripNotch(), [](Scene& s) {
+        s.run(46);
+        s.island->setExpanded(true);
+    });
+    shot("expanded-idle", stripNotch(), [](Scene& s) { s.island->setExpanded(true); });
+    shot("expanded-break", stripNotch(), [](Scene& s) {
+        s.model.selectMode(Mode::rest);
+        s.run(71);
+        s.island->setExpanded(true);
+    });
+    shot("expanded-chip-hovered", stripNotch(), [](Scene& s) {
+        s.island->setExpanded(true);
+        s.island->setHoveredDuration(Mode::focus);
+    });
+    shot("undo-offer", stripNotch(), [](Scene& s) {
+        s.run(300);
+        s.model.reset(QStringLiteral("Session reset"));
+        s.island->setExpanded(true);
+    });
+    shot("shortcut-unavailable", stripNotch(), [](Scene& s) {
+        s.prefs.setShortcutError(QStringLiteral("Ctrl+Alt+Space is taken by another application."));
+        s.island->setExpanded(true);
+    });
+    shot("block-warning", pill(), [](Scene& s) {
+        s.run(300);
+        s.island->setExpanded(true);
+        s.island->setBlockWarning(QStringLiteral("youtube.com"));
+        s.island->setBlockWarningSeconds(7);
+    });
+    shot("blocked-site", stripNotch(), [](Scene& s) {
+        s.run(300);
+        s.island->setExpanded(true);
+        s.island->setBlockedSite(QStringLiteral("news.example.com"));
+    });
+    shot("card-break", pill(), [](Scene& s) {
+        s.island->setExpanded(true);
+        s.island->setCelebration(s.card(false, false));
+    });
+    shot("card-focus", pill(), [](Scene& s) {
+        s.island->setExpanded(true);
+        s.island->setCelebration(s.card(true, false));
+    });
+    shot("card-quote-prompt", stripNotch(), [](Scene& s) {
+        s.island->setExpanded(true);
+        s.island->setCelebration(s.card(true, true));
+    });
+    shot("notch-collapsed-running", cameraNotch(), [](Scene& s) { s.run(46); });
+    shot("notch-idle-hover", cameraNotch(), [](Scene& s) { s.island->setHovering(true); });
+    shot("notch-expanded", cameraNotch(), [](Scene& s) {
+        s.run(46);
+        s.island->setExpanded(true);
+    });
+    return ok ? 0 : 1;
+}
