@@ -11,7 +11,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
+#include <QRect>
+#include <QScreen>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -516,6 +519,61 @@ TEST_F(Program, TheStartPauseShortcutStartsAndPausesTheTimerFromAnyApplication) 
     ASSERT_EQ(press(), 0);
     EXPECT_TRUE(
         waitUntil([&] { return property("RunState").toString() == QStringLiteral("paused"); }));
+}
+
+namespace {
+
+// The program's visible windows and their geometry, as the window manager reports them.
+QString xdotool(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    if (!p.waitForFinished(5000)) return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QRect windowGeometry(qint64 pid) {
+    const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--pid"), QString::number(pid)})
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (ids.size() != 1) return {};
+    const QString out = xdotool({QStringLiteral("getwindowgeometry"), ids.first()});
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"),
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(out);
+    if (!m.hasMatch()) return {};
+    return QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                 m.captured(4).toInt());
+}
+
+}  // namespace
+
+TEST_F(Program, TheIslandPeeksThenSitsAtTheTopCentreAndOpensOnAClick) {
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // The launch peek shows the open island for a moment, then it collapses to the pill.
+    QRect collapsed;
+    ASSERT_TRUE(waitUntil([&] {
+        collapsed = windowGeometry(p->processId());
+        return collapsed.size() == QSize(208, 26);
+    })) << "last seen " << collapsed.width() << "x" << collapsed.height();
+    EXPECT_EQ(collapsed.left() + collapsed.width() / 2, screen.left() + screen.width() / 2);
+    EXPECT_EQ(collapsed.top(), screen.top() + 6);
+
+    const QPoint onPill = collapsed.center();
+    xdotool({QStringLiteral("mousemove"), QString::number(onPill.x()), QString::number(onPill.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
+    QRect opened;
+    ASSERT_TRUE(waitUntil([&] {
+        opened = windowGeometry(p->processId());
+        return opened.width() > collapsed.width() && opened.height() > collapsed.height();
+    }));
+    EXPECT_EQ(opened.left() + opened.width() / 2, screen.left() + screen.width() / 2);
+
+    xdotool({QStringLiteral("mousemove"), QString::number(screen.left() + 200),
+             QString::number(screen.bottom() - 200), QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(waitUntil([&] { return windowGeometry(p->processId()) == collapsed; }));
 }
 
 #include "ProgramTest.moc"
