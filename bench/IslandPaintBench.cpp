@@ -96,6 +96,37 @@ void BM_IslandPaintCelebration(benchmark::State& s) {
     paintState(s, State::card);
 }
 
+// One tick end to end: the clock passes a second, the model ticks and publishes, the open island
+// marks its countdown dirty, and that region is painted.
+void BM_IslandTickEndToEnd(benchmark::State& bench) {
+    application();
+    FakeScheduler clock;
+    UserDefaults defaults;
+    AppPreferences prefs(defaults);
+    TimerModel model(prefs, defaults, clock, nullptr);
+    IslandState island(metricsFor(true));
+    IslandView view(model, island, prefs);
+    view.reduceMotion = [] { return true; };
+    island.setExpanded(true);
+    model.start(7200);
+    view.finishAnimations();
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    int n = 0;
+    for (auto _ : bench) {
+        clock.advance(1);
+        const QRect dirty = view.countdownRegion().toAlignedRect();
+        view.render(&image, dirty.topLeft(), QRegion(dirty), QWidget::DrawChildren);
+        benchmark::DoNotOptimize(image.constBits());
+        if (++n == 7000) {
+            bench.PauseTiming();
+            model.start(7200);
+            n = 0;
+            bench.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_IslandTickEndToEnd)->Unit(benchmark::kMicrosecond);
+
 BENCHMARK(BM_IslandPaintCollapsed)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_IslandPaintHoveredPill)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_IslandPaintExpanded)->Unit(benchmark::kMicrosecond);
