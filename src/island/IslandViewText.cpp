@@ -1,5 +1,7 @@
 #include "island/IslandViewText.h"
 
+#include "shell/KeyCodes.h"
+
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -29,18 +31,9 @@ QString releaseToAttach() {
     return QStringLiteral("Release to attach");
 }
 
-QString shortcutDisplayText(const ShortcutConfiguration& s) {
-    QString text;
-    if (s.modifiers & modifier::control) text += QStringLiteral("Ctrl+");
-    if (s.modifiers & modifier::option) text += QStringLiteral("Alt+");
-    if (s.modifiers & modifier::shift) text += QStringLiteral("Shift+");
-    if (s.modifiers & modifier::command) text += QStringLiteral("Super+");
-    return text + s.keyLabel;
-}
-
 QString startPauseHelp(bool running, const ShortcutConfiguration& shortcut) {
     return (running ? QStringLiteral("Pause") : QStringLiteral("Start")) + QStringLiteral(" (") +
-           shortcutDisplayText(shortcut) + QLatin1Char(')');
+           tw::shortcutDisplayText(shortcut) + QLatin1Char(')');
 }
 
 QString collapsedStartPauseHelp(bool running) {

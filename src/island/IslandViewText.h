@@ -22,8 +22,6 @@ QString blockedNoticeLine(const QString& site, qint64 remainingSeconds);
 // The bottom line of the open pill while it is dragged over the notch.
 QString releaseToAttach();
 
-// "Ctrl+Alt+Shift+Super+" (those present, in that order) followed by the key label.
-QString shortcutDisplayText(const ShortcutConfiguration& shortcut);
 // "Pause (Ctrl+Alt+Space)" while running, else "Start (…)".
 QString startPauseHelp(bool running, const ShortcutConfiguration& shortcut);
 // Help of the closed pill's start/pause button: "Pause focus" while running, else "Start focus".

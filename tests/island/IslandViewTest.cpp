@@ -11,6 +11,7 @@
 #include "island/IslandState.h"
 #include "island/IslandView.h"
 #include "island/IslandViewText.h"
+#include "shell/KeyCodes.h"
 #include "timer/TimerFixture.h"
 
 namespace tw::test {
@@ -309,7 +310,7 @@ TEST_F(IslandViewTest, TextsOfTheOpenIsland) {
     EXPECT_EQ(islandtext::blockedNoticeLine(QStringLiteral("a.example"), 272),
               QStringLiteral("a.example blocked, 4:32 left"));
     ShortcutConfiguration all{49, modifier::all, QStringLiteral("Space")};
-    EXPECT_EQ(islandtext::shortcutDisplayText(all), QStringLiteral("Ctrl+Alt+Shift+Super+Space"));
+    EXPECT_EQ(tw::shortcutDisplayText(all), QStringLiteral("Ctrl+Alt+Shift+Super+Space"));
 
     // The task picker appears with TickTick and a hook.
     prefs->setTickTickEnabled(true);

@@ -166,3 +166,44 @@ TEST_F(X11Keys, ACombinationAnotherClientHoldsIsUnavailableAndTheOthersStillWork
     ASSERT_TRUE(seen(1));
     EXPECT_THAT(pressed, ::testing::ElementsAre(ShortcutAction::startPause));
 }
+
+TEST_F(X11Keys, HoldingTheCombinationDoesNotRepeatIt) {
+    int presses = 0;
+    const auto handler = keys->installHandler([&](const HotKeyID&) {
+        ++presses;
+        return true;
+    });
+    ASSERT_TRUE(keys->registerHotKey(49, kCtrlAlt, {kHotKeySignature, 1}).ok());
+
+    // The events as the server sends them: the key's auto-repeat is a release and a press with
+    // the same time.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, XK_space);
+    const xcb_keycode_t space = codes ? codes[0] : 0;
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    xcb_disconnect(c);
+    ASSERT_NE(space, 0);
+    const auto send = [&](quint8 type, xcb_timestamp_t time) {
+        xcb_key_press_event_t event{};
+        event.response_type = type;
+        event.detail = space;
+        event.time = time;
+        event.root = root;
+        event.event = root;
+        event.state = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_2;  // Num Lock on
+        return keys->nativeEventFilter("xcb_generic_event_t", &event, nullptr);
+    };
+    EXPECT_TRUE(send(XCB_KEY_PRESS, 1000));
+    EXPECT_TRUE(send(XCB_KEY_RELEASE, 1500));
+    EXPECT_TRUE(send(XCB_KEY_PRESS, 1500));  // repeat
+    EXPECT_TRUE(send(XCB_KEY_RELEASE, 1530));
+    EXPECT_TRUE(send(XCB_KEY_PRESS, 1530));  // repeat
+    EXPECT_TRUE(send(XCB_KEY_RELEASE, 1600));
+    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(send(XCB_KEY_PRESS, 2400));  // pressed again
+    EXPECT_EQ(presses, 2);
+    keys->removeHandler(*handler.ref);
+}

@@ -117,7 +117,7 @@ std::unique_ptr<X11HotKeys> X11HotKeys::create(QObject* parent) {
     if (!screens.rem) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->connection = connection;
-    // Qt's primary screen is the first one of the display.
+    // The first screen of the display; a grab on its root window covers the whole desktop.
     impl->root = screens.data->root;
     impl->symbols = xcb_key_symbols_alloc(connection);
     if (!impl->symbols) return nullptr;
@@ -150,9 +150,9 @@ HotKeyResult<HotKeyRef> X11HotKeys::registerHotKey(quint32 keyCode, quint32 modi
     const auto keysym = keycodes::keysymForKeyCode(keyCode);
     if (!keysym || (modifiers & ~modifier::all) != 0)
         return Result::failure(HotKeyError::invalidCombination());
-    xcb_keycode_t* keycodes = xcb_key_symbols_get_keycode(d_->symbols, *keysym);
-    const xcb_keycode_t keycode = keycodes ? keycodes[0] : XCB_NO_SYMBOL;
-    std::free(keycodes);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(d_->symbols, *keysym);
+    const xcb_keycode_t keycode = codes ? codes[0] : XCB_NO_SYMBOL;
+    std::free(codes);
     // The keyboard has no key for this keysym.
     if (keycode == XCB_NO_SYMBOL) return Result::failure(HotKeyError::invalidCombination());
     const quint16 state = xModifiers(modifiers);
