@@ -351,8 +351,7 @@ void AppDelegate::applicationWillTerminate() {
     if (shortcuts_) shortcuts_->unregisterAll();
 }
 
-bool AppDelegate::applyShortcut(const ShortcutConfiguration& configuration,
-                                ShortcutAction action) {
+bool AppDelegate::applyShortcut(const ShortcutConfiguration& configuration, ShortcutAction action) {
     return shortcuts_ && shortcuts_->applyShortcut(configuration, action);
 }
 

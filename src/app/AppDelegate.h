@@ -37,7 +37,7 @@ struct AppEnvironment {
     Scheduler& scheduler;
     SystemEvents& systemEvents;
     DriftLog& driftLog;
-    HotKeys& hotKeys;  // the system-wide shortcuts
+    HotKeys& hotKeys;                                   // the system-wide shortcuts
     std::function<std::unique_ptr<Sound>()> loadChime;  // may answer null
     std::function<void()> terminate;                    // ends the process's event loop
     // Where the showIsland request is heard and the status object is published; a disconnected

@@ -96,7 +96,7 @@ bool runsTheApplication(const QByteArray& cmdline) {
     const QList<QByteArray> args = cmdline.split('\0');
     if (args.size() < 2 || args.at(1).isEmpty()) return true;
     static const QByteArray commands[] = {"start-focus", "pause-or-resume", "end-focus",
-                                          "--version", "--help", "-h"};
+                                          "--version",   "--help",          "-h"};
     for (const QByteArray& c : commands) {
         if (args.at(1) == c) return false;
     }

@@ -13,11 +13,11 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
-#include <QRect>
-#include <QScreen>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
@@ -311,10 +311,10 @@ TEST_F(Program, PublishesItsSnapshotForTheDesktopWidget) {
     writeSession(runningFocus(now + 1200.0, now - 300.0));
     QProcess* p = start();
     ASSERT_TRUE(waitForLaunch(p));
-    const QString suite = config.filePath(QStringLiteral("tarnwhistle/group.dev.tarnwhistle.app.json"));
-    ASSERT_TRUE(waitUntil([&] {
-        return UserDefaults(suite).contains(QStringLiteral("focus-widget-snapshot"));
-    }));
+    const QString suite =
+        config.filePath(QStringLiteral("tarnwhistle/group.dev.tarnwhistle.app.json"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return UserDefaults(suite).contains(QStringLiteral("focus-widget-snapshot")); }));
 
     QProcess widget;
     widget.setProcessEnvironment(env);
@@ -322,7 +322,8 @@ TEST_F(Program, PublishesItsSnapshotForTheDesktopWidget) {
     ASSERT_TRUE(widget.waitForFinished(10000));
     EXPECT_EQ(widget.exitCode(), 0);
     const QString line = QString::fromUtf8(widget.readAllStandardOutput()).trimmed();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Focus (19|20):\\d\\d\\b")).match(line).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Focus (19|20):\\d\\d\\b")).match(line).hasMatch())
         << line.toStdString();
     EXPECT_TRUE(line.contains(QStringLiteral("Focusing now"))) << line.toStdString();
 }
@@ -557,7 +558,8 @@ TEST_F(Program, TheIslandPeeksThenSitsAtTheTopCentreAndOpensOnAClick) {
     ASSERT_TRUE(waitUntil([&] {
         collapsed = windowGeometry(p->processId());
         return collapsed.size() == QSize(208, 26);
-    })) << "last seen " << collapsed.width() << "x" << collapsed.height();
+    })) << "last seen "
+        << collapsed.width() << "x" << collapsed.height();
     EXPECT_EQ(collapsed.left() + collapsed.width() / 2, screen.left() + screen.width() / 2);
     EXPECT_EQ(collapsed.top(), screen.top() + 6);
 

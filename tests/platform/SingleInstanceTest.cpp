@@ -169,12 +169,16 @@ TEST(SingleInstance, OneShotCommandsOfTheSameExecutableAreNoRunningCopy) {
     } cases[] = {
         {QByteArray("/usr/bin/tarnwhistle\0", 21), true},
         {QByteArray("tarnwhistle"), true},
-        {QByteArray("/usr/bin/tarnwhistle\0start-focus\0" "15\0", 37), false},
+        {QByteArray("/usr/bin/tarnwhistle\0start-focus\0"
+                    "15\0",
+                    37),
+         false},
         {QByteArray("/usr/bin/tarnwhistle\0pause-or-resume\0", 37), false},
         {QByteArray("/usr/bin/tarnwhistle\0end-focus\0", 31), false},
         {QByteArray("/usr/bin/tarnwhistle\0--version\0", 31), false},
         {QByteArray("/usr/bin/tarnwhistle\0-platform\0xcb\0", 35), true},
         {QByteArray(), true},
     };
-    for (const auto& c : cases) EXPECT_EQ(runsTheApplication(c.cmdline), c.copy) << c.cmdline.constData();
+    for (const auto& c : cases)
+        EXPECT_EQ(runsTheApplication(c.cmdline), c.copy) << c.cmdline.constData();
 }
