@@ -88,6 +88,11 @@ public:
 
     int handlerCount() const { return int(handlers_.size()); }
 
+Q_SIGNALS:
+    // A registration that was answered with success is dropped later by the system (a desktop
+    // portal answers after the fact).
+    void registrationFailed(tw::HotKeyRef ref, tw::HotKeyID id, tw::HotKeyError error);
+
 protected:
     // A registered hot key was pressed: asks the handlers in order until one handles it.
     // Answers whether one did.

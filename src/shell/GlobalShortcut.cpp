@@ -112,10 +112,19 @@ std::optional<ShortcutAction> conflictingAction(const AppPreferences& preference
 
 GlobalShortcuts::GlobalShortcuts(AppPreferences& preferences, HotKeys& hotKeys, Pressed pressed,
                                  QObject* parent)
-    : QObject(parent),
-      preferences_(preferences),
-      hotKeys_(&hotKeys),
-      pressed_(std::move(pressed)) {}
+    : QObject(parent), preferences_(preferences), hotKeys_(&hotKeys), pressed_(std::move(pressed)) {
+    // A combination the system drops after accepting it is treated like one it refused at once.
+    connect(&hotKeys, &HotKeys::registrationFailed, this,
+            [this](HotKeyRef, HotKeyID id, HotKeyError) {
+                for (auto it = shortcuts_.begin(); it != shortcuts_.end(); ++it) {
+                    if (it->second && it->second->hotKeyID() == id.id) {
+                        shortcuts_.erase(it);
+                        preferences_.setShortcutError(shortcutUnavailableMessage());
+                        return;
+                    }
+                }
+            });
+}
 
 GlobalShortcuts::~GlobalShortcuts() {
     unregisterAll();

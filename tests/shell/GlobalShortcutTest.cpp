@@ -249,6 +249,21 @@ TEST_F(Shortcuts, NoHotKeyIsHeldWhileRecordingAndTheRecordingsMessageSurvivesThe
     QObject::disconnect(connection);
 }
 
+TEST_F(Shortcuts, ACombinationTheSystemDropsLaterIsReportedLikeARefusal) {
+    shortcuts.registerAll();
+    const auto& startPause = hotKeys.registrations()[0];
+    Q_EMIT hotKeys.registrationFailed(startPause.ref, startPause.id, HotKeyError::refused());
+    EXPECT_FALSE(shortcuts.contains(ShortcutAction::startPause));
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::showIsland));
+    EXPECT_EQ(preferences.shortcutError(),
+              QStringLiteral("This shortcut is unavailable. Choose another combination."));
+    // An identifier that is not ours changes nothing.
+    preferences.setShortcutError(std::nullopt);
+    Q_EMIT hotKeys.registrationFailed(99, HotKeyID{kHotKeySignature, 9}, HotKeyError::refused());
+    EXPECT_EQ(preferences.shortcutError(), std::nullopt);
+    EXPECT_TRUE(shortcuts.contains(ShortcutAction::toggleStyle));
+}
+
 TEST_F(Shortcuts, ReleasedShortcutsNeverFireAgain) {
     shortcuts.registerAll();
     shortcuts.unregisterAll();

@@ -13,6 +13,8 @@
 
 #include <X11/keysym.h>
 
+#include "platform/linux/PortalHotKeys.h"
+#include "shell/GlobalShortcut.h"
 #include "shell/KeyCodes.h"
 #include "shell/PreferenceTypes.h"
 
@@ -237,10 +239,24 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
 }
 
 std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent) {
-    if (auto x11 = X11HotKeys::create(parent)) return x11;
-    // Wayland without X: the XDG GlobalShortcuts portal (org.freedesktop.portal.GlobalShortcuts:
-    // CreateSession, BindShortcuts, the Activated signal) is the backend to add here. Until then
-    // every registration answers unavailable, which the settings show as the unavailable message.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (auto x11 = X11HotKeys::create(parent)) return x11;
+    } else {
+        // Wayland (or no window system): the desktop's GlobalShortcuts portal when it offers
+        // one, the shortcuts named after their actions.
+        PortalHotKeys::Options options;
+        options.describe = [](const HotKeyID& id) {
+            for (ShortcutAction action : allShortcutActions) {
+                if (GlobalShortcuts::hotKeyID(action) != id.id) continue;
+                return PortalHotKeys::ShortcutInfo{
+                    rawValue(action), shortcutTitle(action).remove(QStringLiteral(" shortcut"))};
+            }
+            return PortalHotKeys::ShortcutInfo{};
+        };
+        if (auto portal = PortalHotKeys::create(std::move(options), parent)) return portal;
+    }
+    // Every registration answers unavailable, which the settings show as the unavailable
+    // message.
     return std::make_unique<UnavailableHotKeys>(parent);
 }
 

@@ -36,8 +36,9 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
-// The hot keys of this desktop: X11 when Qt runs on X (also under XWayland); otherwise a backend
-// that refuses every registration as unavailable.
+// The hot keys of this desktop: X11 when Qt runs on X (also under XWayland); otherwise the
+// desktop's GlobalShortcuts portal when the session bus offers it; otherwise a backend that
+// refuses every registration as unavailable.
 std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent = nullptr);
 
 // The keysym of an X key code without modifiers (the first column of the key map); 0 when Qt
