@@ -20,6 +20,7 @@
 
 #include <memory>
 
+#include "common/PrivateBus.h"
 #include "common/TestSupport.h"
 #include "platform/linux/PortalHotKeys.h"
 #include "shell/PreferenceTypes.h"
@@ -31,6 +32,8 @@ using tw::PortalHotKeys;
 using tw::test::waitUntil;
 
 namespace {
+
+using tw::test::PrivateBus;
 
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
@@ -61,37 +64,6 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, FakeShortcut& s) 
     argument.endStructure();
     return argument;
 }
-
-// A dbus-daemon of our own, listening on a socket in a temporary folder.
-class PrivateBus {
-public:
-    PrivateBus() {
-        daemon_.setProgram(QStringLiteral("dbus-daemon"));
-        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                              QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
-                              QStringLiteral("--address=unix:path=") + dir_.filePath("bus")});
-        daemon_.start();
-        if (!daemon_.waitForStarted(5000)) return;
-        waitUntil([this] { return daemon_.canReadLine(); }, 5000);
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        for (const QString& name : names_) QDBusConnection::disconnectFromBus(name);
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
-    const QString& address() const { return address_; }
-    QDBusConnection connect(const QString& name) {
-        names_.append(name);
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-private:
-    QTemporaryDir dir_;
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
-};
 
 QString senderPart(const QString& uniqueName) {
     QString s = uniqueName.mid(1);
