@@ -4,7 +4,7 @@
 set -euo pipefail
 bin=$1
 home=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
+trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
 XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" "$bin" >/dev/null 2>&1 &
 pid=$!
 for _ in $(seq 200); do
