@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "app/DelegateFixture.h"
 #include "app/SingleInstance.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
@@ -92,40 +93,8 @@ std::function<void(QMessageBox*)> click(const QString& label) {
     };
 }
 
-class Delegate : public ::testing::Test {
+class Delegate : public tw::test::DelegateFixture {
 protected:
-    tw::test::ScopedTimeZone zone{"UTC"};
-    QTemporaryDir dir;
-    FakeScheduler scheduler{at("UTC", 2025, 3, 7, 10, 0)};
-    UserDefaults standard{dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"))};
-    UserDefaults appGroup{dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"))};
-    FakeSystemEvents events;
-    DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
-    FakeSound::Log chime;
-    FakeHotKeys hotKeys;
-    int terminations = 0;
-    std::unique_ptr<AppDelegate> delegate;
-
-    AppDelegate& make(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
-        delegate.reset();
-        delegate = std::make_unique<AppDelegate>(AppEnvironment{
-            standard,
-            appGroup,
-            scheduler,
-            events,
-            drifts,
-            hotKeys,
-            [this] { return std::make_unique<FakeSound>(&chime); },
-            [this] { ++terminations; },
-            bus,
-            {},  // no island
-        });
-        return *delegate;
-    }
-    AppDelegate& launch(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
-        make(bus).applicationDidFinishLaunching();
-        return *delegate;
-    }
     TimerModel& model() { return delegate->model(); }
 
     void saveSession(Mode mode, RunState state, qint64 remaining, QUuid id = newUuid()) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "app/DelegateFixture.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeHotKeys.h"
@@ -23,31 +24,12 @@ using RunState = TimerModel::RunState;
 
 namespace {
 
-class DelegateShortcuts : public ::testing::Test {
+class DelegateShortcuts : public tw::test::DelegateFixture {
 protected:
-    tw::test::ScopedTimeZone zone{"UTC"};
-    QTemporaryDir dir;
-    FakeScheduler scheduler{tw::test::at("UTC", 2025, 3, 7, 10, 0)};
-    UserDefaults standard{dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"))};
-    UserDefaults appGroup{dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"))};
-    FakeSystemEvents events;
-    DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
-    FakeHotKeys hotKeys;
-    AppDelegate delegate{AppEnvironment{
-        standard,
-        appGroup,
-        scheduler,
-        events,
-        drifts,
-        hotKeys,
-        [] { return std::unique_ptr<Sound>(); },
-        [] {},
-        QDBusConnection(QStringLiteral("no-bus")),
-        {},  // no island
-    }};
+    void SetUp() override { make(); }
 
     bool press(ShortcutAction action) {
-        const ShortcutConfiguration c = delegate.preferences().shortcut(action);
+        const ShortcutConfiguration c = delegate->preferences().shortcut(action);
         return hotKeys.press(c.keyCode, c.modifiers);
     }
 };
@@ -55,40 +37,40 @@ protected:
 }  // namespace
 
 TEST_F(DelegateShortcuts, LaunchRegistersAllThreeAndStartPauseTogglesTheTimer) {
-    EXPECT_FALSE(delegate.applyShortcut(defaultShortcut(ShortcutAction::startPause),
-                                        ShortcutAction::startPause));  // not launched yet
-    delegate.applicationDidFinishLaunching();
+    EXPECT_FALSE(delegate->applyShortcut(defaultShortcut(ShortcutAction::startPause),
+                                         ShortcutAction::startPause));  // not launched yet
+    delegate->applicationDidFinishLaunching();
     ASSERT_EQ(hotKeys.registrations().size(), 3);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(hotKeys.registrations()[i].id.id, quint32(i + 1));
 
     EXPECT_TRUE(press(ShortcutAction::startPause));
-    EXPECT_EQ(delegate.model().runState(), RunState::running);
+    EXPECT_EQ(delegate->model().runState(), RunState::running);
     EXPECT_TRUE(press(ShortcutAction::startPause));
-    EXPECT_EQ(delegate.model().runState(), RunState::paused);
+    EXPECT_EQ(delegate->model().runState(), RunState::paused);
     EXPECT_TRUE(press(ShortcutAction::showIsland));
     EXPECT_TRUE(press(ShortcutAction::toggleStyle));
-    EXPECT_EQ(delegate.model().runState(), RunState::paused);
+    EXPECT_EQ(delegate->model().runState(), RunState::paused);
 
     // A new combination through the delegate, as the settings window applies it.
     const ShortcutConfiguration f6{97, modifier::control, QStringLiteral("F6")};
-    EXPECT_TRUE(delegate.applyShortcut(f6, ShortcutAction::startPause));
+    EXPECT_TRUE(delegate->applyShortcut(f6, ShortcutAction::startPause));
     EXPECT_TRUE(hotKeys.press(f6.keyCode, f6.modifiers));
-    EXPECT_EQ(delegate.model().runState(), RunState::running);
+    EXPECT_EQ(delegate->model().runState(), RunState::running);
 }
 
 TEST_F(DelegateShortcuts, RecordingReleasesEveryHotKeyAndTerminationReleasesThemForGood) {
-    delegate.applicationDidFinishLaunching();
-    delegate.preferences().setRecordingShortcut(ShortcutAction::toggleStyle);
+    delegate->applicationDidFinishLaunching();
+    delegate->preferences().setRecordingShortcut(ShortcutAction::toggleStyle);
     QCoreApplication::processEvents();
     EXPECT_EQ(hotKeys.registrations().size(), 0);
     EXPECT_FALSE(press(ShortcutAction::startPause));
-    EXPECT_EQ(delegate.model().runState(), RunState::idle);
+    EXPECT_EQ(delegate->model().runState(), RunState::idle);
 
-    delegate.preferences().setRecordingShortcut(std::nullopt);
+    delegate->preferences().setRecordingShortcut(std::nullopt);
     QCoreApplication::processEvents();
     EXPECT_EQ(hotKeys.registrations().size(), 3);
 
-    delegate.applicationWillTerminate();
+    delegate->applicationWillTerminate();
     EXPECT_EQ(hotKeys.registrations().size(), 0);
     EXPECT_EQ(hotKeys.handlerCount(), 0);
     EXPECT_FALSE(press(ShortcutAction::startPause));

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "app/DelegateFixture.h"
 #include "app/FocusControl.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
@@ -28,36 +29,7 @@ void drainEvents() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
-class TrayAndIntentsWiring : public ::testing::Test {
-protected:
-    tw::test::ScopedTimeZone zone{"UTC"};
-    QTemporaryDir dir;
-    FakeScheduler scheduler{at("UTC", 2025, 3, 7, 10, 0)};
-    UserDefaults standard{dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"))};
-    UserDefaults appGroup{dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"))};
-    FakeSystemEvents events;
-    DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
-    FakeHotKeys hotKeys;
-    int terminations = 0;
-    std::unique_ptr<AppDelegate> delegate;
-
-    AppDelegate& launch() {
-        delegate = std::make_unique<AppDelegate>(AppEnvironment{
-            standard,
-            appGroup,
-            scheduler,
-            events,
-            drifts,
-            hotKeys,
-            [] { return std::unique_ptr<Sound>(); },
-            [this] { ++terminations; },
-            QDBusConnection(QStringLiteral("no-bus")),
-            {},  // no island
-        });
-        delegate->applicationDidFinishLaunching();
-        return *delegate;
-    }
-};
+class TrayAndIntentsWiring : public tw::test::DelegateFixture {};
 
 }  // namespace
 

@@ -265,6 +265,11 @@ void PortalHotKeys::createSession() {
     call << QVariantMap{
         {QStringLiteral("handle_token"), token},
         {QStringLiteral("session_handle_token"), QStringLiteral("tarnwhistle_session_%1").arg(n)}};
+    callWithRequest(call);
+}
+
+// Sends a portal call whose answer comes as a Response on the current request object.
+void PortalHotKeys::callWithRequest(const QDBusMessage& call) {
     auto* watcher = new QDBusPendingCallWatcher(d_->bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, expected = d_->request](QDBusPendingCallWatcher* w) {
@@ -311,25 +316,7 @@ void PortalHotKeys::bindShortcuts() {
                                                        QStringLiteral("BindShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(d_->session)) << QVariant::fromValue(shortcuts)
          << QString() << QVariantMap{{QStringLiteral("handle_token"), token}};
-    auto* watcher = new QDBusPendingCallWatcher(d_->bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, expected = d_->request](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                const QDBusPendingReply<QDBusObjectPath> reply = *w;
-                if (d_->request != expected) return;
-                if (reply.isError()) {
-                    unsubscribe(d_->request);
-                    d_->request.clear();
-                    finishBind(d_->inFlight, HotKeyError::unavailable());
-                    return;
-                }
-                const QString handle = reply.value().path();
-                if (handle != d_->request) {
-                    unsubscribe(d_->request);
-                    d_->request = handle;
-                    subscribe(handle);
-                }
-            });
+    callWithRequest(call);
 }
 
 void PortalHotKeys::onResponse(const QDBusMessage& message) {

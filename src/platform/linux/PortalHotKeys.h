@@ -81,6 +81,7 @@ private:
     void bind();
     void createSession();
     void bindShortcuts();
+    void callWithRequest(const QDBusMessage& call);
     void finishBind(const QList<HotKeyRef>& refused, HotKeyError error);
     void subscribe(const QString& requestPath);
     void unsubscribe(const QString& requestPath);

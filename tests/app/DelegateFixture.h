@@ -1,0 +1,58 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/AppDelegate.h"
+#include "common/TestSupport.h"
+#include "platform/UserDefaults.h"
+#include "platform/fake/FakeHotKeys.h"
+#include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeSound.h"
+#include "platform/fake/FakeSystemEvents.h"
+#include "timer/DriftLog.h"
+
+namespace tw::test {
+
+// An application delegate in process, over fake time, system events, hot keys and chime, with
+// its defaults suites and drift log in a temporary folder and no island.
+class DelegateFixture : public ::testing::Test {
+protected:
+    ScopedTimeZone zone{"UTC"};
+    QTemporaryDir dir;
+    FakeScheduler scheduler{at("UTC", 2025, 3, 7, 10, 0)};
+    UserDefaults standard{dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"))};
+    UserDefaults appGroup{dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"))};
+    FakeSystemEvents events;
+    DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
+    FakeSound::Log chime;
+    FakeHotKeys hotKeys;
+    int terminations = 0;
+    std::unique_ptr<AppDelegate> delegate;
+
+    AppDelegate& make(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
+        delegate.reset();
+        delegate = std::make_unique<AppDelegate>(AppEnvironment{
+            standard,
+            appGroup,
+            scheduler,
+            events,
+            drifts,
+            hotKeys,
+            [this] { return std::make_unique<FakeSound>(&chime); },
+            [this] { ++terminations; },
+            bus,
+            {},  // no island
+        });
+        return *delegate;
+    }
+    AppDelegate& launch(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
+        make(bus).applicationDidFinishLaunching();
+        return *delegate;
+    }
+};
+
+}  // namespace tw::test
