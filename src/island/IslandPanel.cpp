@@ -25,6 +25,7 @@
 #include "platform/linux/DesktopReducedMotion.h"
 #include "platform/linux/X11PointerMonitor.h"
 #include "shell/AppPreferences.h"
+#include "support/XcbAtom.h"
 
 namespace tw {
 
@@ -33,15 +34,6 @@ namespace {
 xcb_connection_t* qtConnection() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return XCB_ATOM_NONE;
-    const xcb_atom_t a = reply->atom;
-    free(reply);
-    return a;
 }
 
 xcb_window_t rootOf(xcb_connection_t* c) {
@@ -69,7 +61,7 @@ bool IslandPanel::compositorRuns() {
     const int dot = display.lastIndexOf('.');
     if (dot > display.lastIndexOf(':')) screen = display.mid(dot + 1).toInt();
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
-    const xcb_atom_t selection = atom(c, name.constData());
+    const xcb_atom_t selection = internAtom(c, name.constData());
     if (selection == XCB_ATOM_NONE) return false;
     xcb_get_selection_owner_reply_t* reply =
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
@@ -166,11 +158,11 @@ void IslandPanel::applyDesktopStates() {
     if (!c) return;
     const auto window = static_cast<xcb_window_t>(winId());
     const xcb_window_t root = rootOf(c);
-    const xcb_atom_t netWmState = atom(c, "_NET_WM_STATE");
-    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_STICKY"), atom(c, "_NET_WM_STATE_ABOVE"),
-                                 atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
-    const xcb_atom_t netWmDesktop = atom(c, "_NET_WM_DESKTOP");
+    const xcb_atom_t netWmState = internAtom(c, "_NET_WM_STATE");
+    const xcb_atom_t states[] = {
+        internAtom(c, "_NET_WM_STATE_STICKY"), internAtom(c, "_NET_WM_STATE_ABOVE"),
+        internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t netWmDesktop = internAtom(c, "_NET_WM_DESKTOP");
     const uint32_t allDesktops = 0xFFFFFFFF;
     if (!isVisible()) {
         // Before mapping the window manager reads the properties.

@@ -12,21 +12,13 @@
 #include <vector>
 
 #include "island/QtScreens.h"
+#include "support/XcbAtom.h"
 
 namespace tw {
 
 namespace {
 
 constexpr int pollIntervalMs = 50;
-
-quint32 internAtom(xcb_connection_t* c, const char* name) {
-    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return 0;
-    const quint32 atom = reply->atom;
-    free(reply);
-    return atom;
-}
 
 bool haveGui() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;

@@ -1,5 +1,7 @@
 #include "widget/app/DesktopWindowHints.h"
 
+#include "support/XcbAtom.h"
+
 #include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 #include <QWindow>
@@ -8,19 +10,6 @@
 #include <xcb/xcb.h>
 
 namespace tw {
-
-namespace {
-
-xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
-    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(qstrlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return XCB_ATOM_NONE;
-    const xcb_atom_t atom = reply->atom;
-    free(reply);
-    return atom;
-}
-
-}  // namespace
 
 void applyDesktopWindowHints(QWindow& window) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
