@@ -98,6 +98,29 @@ QString standardPath(const QUrl& url) {
     return removeDotSegments(url.path(QUrl::FullyDecoded));
 }
 
+// Letters, digits, "-._~", the sub-delimiters, ":", "@" and "/" stay as they are; every other
+// byte of the UTF-8 form becomes "%XX" with upper-case hex digits.
+QString encodedPath(const QString& path) {
+    static const QByteArray allowed = QByteArrayLiteral("!$&'()*+,;=:@/");
+    return QString::fromLatin1(path.toUtf8().toPercentEncoding(allowed));
+}
+
+bool hasNonCharacter(const QString& text) {
+    for (const char32_t c : text.toUcs4()) {
+        if (QChar::isNonCharacter(c)) return true;
+    }
+    return false;
+}
+
+// The URL decoder refuses Unicode noncharacters (U+FDD0, U+FFFF, ...): their escapes read back
+// as one replacement character per byte. A typed noncharacter is therefore settled on what its
+// stored form will read back as, so that the rule and its stored form stay the same rule.
+QString settledPath(const QString& path) {
+    if (!hasNonCharacter(path)) return path;
+    const QUrl url(QStringLiteral("https://host.invalid") + encodedPath(path), QUrl::TolerantMode);
+    return standardPath(url);
+}
+
 }  // namespace
 
 std::optional<SiteRule> SiteRule::parse(const QString& input) {
@@ -137,18 +160,15 @@ std::optional<SiteRule> SiteRule::parse(const QString& input) {
         if (!host.contains(u'.')) return std::nullopt;
     }
 
-    QString path = standardPath(url);
+    QString path = settledPath(standardPath(url));
     if (path == QLatin1String("/")) path.clear();
     while (path.endsWith(u'/')) path.chop(1);
     return SiteRule{host, path};
 }
 
 QString SiteRule::storedForm() const {
-    // Letters, digits, "-._~", the sub-delimiters, ":", "@" and "/" stay as they are; every
-    // other byte of the UTF-8 form becomes "%XX" with upper-case hex digits.
     if (!path.isValidUtf16()) return host + path;
-    static const QByteArray allowed = QByteArrayLiteral("!$&'()*+,;=:@/");
-    return host + QString::fromLatin1(path.toUtf8().toPercentEncoding(allowed));
+    return host + encodedPath(path);
 }
 
 bool SiteRule::matches(const QString& address) const {

@@ -52,6 +52,10 @@ const ParseCase kParseCases[] = {
     {"example.org/a//b", "example.org/a//b"},
     {"example.org/a:%2F%2Fb", "example.org/a://b"},  // reads back: "://" only counts up front
     {"example.org/a://b", "example.org/a://b"},
+    // Noncharacters settle on the replacement characters their escapes read back as.
+    {"example.org/a\U000FFFFF", "example.org/a%EF%BF%BD%EF%BF%BD%EF%BF%BD%EF%BF%BD"},
+    {"example.org/a\uFDD0b", "example.org/a%EF%BF%BD%EF%BF%BD%EF%BF%BDb"},
+    {"example.org/a%EF%B7%90", "example.org/a%EF%BF%BD%EF%BF%BD%EF%BF%BD"},
     {"xn--exmple-cua.org", "xn--exmple-cua.org"},
     {"a-b.c-d.org", "a-b.c-d.org"},
     {"www.www.example.org", "example.org"},  // stays the same rule when read back
