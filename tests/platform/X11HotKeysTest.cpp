@@ -207,3 +207,87 @@ TEST_F(X11Keys, HoldingTheCombinationDoesNotRepeatIt) {
     EXPECT_EQ(presses, 2);
     keys->removeHandler(*handler.ref);
 }
+
+namespace {
+
+// Switches the keyboard layout of the test desktop, waits until the hot keys have followed it,
+// and restores US English afterwards.
+class Layout {
+public:
+    Layout(X11HotKeys& keys, const char* name) : keys_(keys) { ok_ = set(name); }
+    ~Layout() { set("us"); }
+    bool ok() const { return ok_; }
+
+private:
+    bool set(const char* name) {
+        bool followed = false;
+        const auto connection = QObject::connect(&keys_, &X11HotKeys::keyboardMappingFollowed,
+                                                 [&] { followed = true; });
+        const bool ran =
+            QProcess::execute(QStringLiteral("setxkbmap"), {QString::fromLatin1(name)}) == 0;
+        const bool ok = ran && waitUntil([&] { return followed; }, 5000);
+        QObject::disconnect(connection);
+        return ok;
+    }
+    X11HotKeys& keys_;
+    bool ok_ = false;
+};
+
+constexpr quint32 kKeyZ = 6;  // the key code of Z
+
+}  // namespace
+
+TEST_F(X11Keys, GrabsFollowTheKeysWhenTheLayoutChanges) {
+    std::vector<HotKeyID> ids;
+    const auto handler = keys->installHandler([&](const HotKeyID& id) {
+        ids.push_back(id);
+        return true;
+    });
+    ASSERT_TRUE(keys->registerHotKey(kKeyZ, kCtrlAlt, {kHotKeySignature, 1}).ok());
+    ASSERT_TRUE(keys->registerHotKey(49, kCtrlAlt, {kHotKeySignature, 2}).ok());
+
+    // German puts Z where US English has Y: the press of Ctrl+Alt+Z must still arrive, and the
+    // key that used to be Z (now Y) no longer fires it.
+    Layout german(*keys, "de");
+    ASSERT_TRUE(german.ok());
+    type("ctrl+alt+y");
+    type("ctrl+alt+space");
+    ASSERT_TRUE(waitUntil([&] { return ids.size() >= 1; }, 5000));
+    type("ctrl+alt+z");
+    type("ctrl+alt+space");
+    ASSERT_TRUE(waitUntil([&] { return ids.size() >= 3; }, 5000));
+    EXPECT_THAT(ids,
+                ::testing::ElementsAre(HotKeyID{kHotKeySignature, 2}, HotKeyID{kHotKeySignature, 1},
+                                       HotKeyID{kHotKeySignature, 2}));
+    keys->removeHandler(*handler.ref);
+}
+
+TEST_F(X11Keys, AGrabThatCannotFollowTheLayoutIsReportedLost) {
+    // Another client holds Ctrl+Alt on the key where German puts Z.
+    OtherClient other;
+    ASSERT_TRUE(other.grab(XK_y, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+    const auto z = keys->registerHotKey(kKeyZ, kCtrlAlt, {kHotKeySignature, 1});
+    ASSERT_TRUE(z.ok());
+    ASSERT_TRUE(keys->registerHotKey(49, kCtrlAlt, {kHotKeySignature, 2}).ok());
+    std::vector<std::pair<HotKeyRef, HotKeyError>> lost;
+    QObject::connect(
+        keys.get(), &HotKeys::registrationFailed,
+        [&](HotKeyRef ref, HotKeyID, HotKeyError error) { lost.emplace_back(ref, error); });
+    std::vector<HotKeyID> ids;
+    const auto handler = keys->installHandler([&](const HotKeyID& id) {
+        ids.push_back(id);
+        return true;
+    });
+
+    Layout german(*keys, "de");
+    ASSERT_TRUE(german.ok());
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0].first, z.ref.value());
+    EXPECT_EQ(lost[0].second, HotKeyError::refused(XCB_ACCESS));
+    // The other one still works; releasing the lost one later does nothing.
+    type("ctrl+alt+space");
+    ASSERT_TRUE(waitUntil([&] { return ids.size() == 1; }, 5000));
+    EXPECT_EQ(ids[0], (HotKeyID{kHotKeySignature, 2}));
+    keys->unregisterHotKey(z.ref.value());
+    keys->removeHandler(*handler.ref);
+}

@@ -49,6 +49,10 @@ struct X11HotKeys::Impl {
         xcb_keycode_t keycode = 0;
         quint16 modifiers = 0;
         HotKeyID id;
+        // What was asked for, so that the grab can follow the key when the keyboard's layout
+        // or modifier map changes.
+        xcb_keysym_t keysym = 0;
+        quint32 requestedModifiers = 0;
     };
     QList<Registration> registrations;
     // How many registrations use each grab: one grab may serve a combination registered again
@@ -62,6 +66,10 @@ struct X11HotKeys::Impl {
     quint16 alt = XCB_MOD_MASK_1;
     quint16 super = XCB_MOD_MASK_4;
     quint16 numLock = XCB_MOD_MASK_2;
+    // The first event code of the XKB extension (0 without it): a layout switch arrives as an
+    // XKB notification, not as a core MappingNotify, on a connection that uses XKB as Qt's does.
+    quint8 xkbFirstEvent = 0;
+    bool remapPending = false;
 
     // Lock states that must not change whether a hot key fires: none, Caps Lock, Num Lock,
     // both.
@@ -95,9 +103,53 @@ struct X11HotKeys::Impl {
             }
         }
         std::free(reply);
-        if (foundAlt) alt = foundAlt;
-        if (foundSuper) super = foundSuper;
-        if (foundNumLock) numLock = foundNumLock;
+        alt = foundAlt ? foundAlt : quint16(XCB_MOD_MASK_1);
+        super = foundSuper ? foundSuper : quint16(XCB_MOD_MASK_4);
+        numLock = foundNumLock ? foundNumLock : quint16(XCB_MOD_MASK_2);
+    }
+
+    // The key that types `keysym` in the current map; XCB_NO_SYMBOL when none does.
+    xcb_keycode_t keycodeFor(xcb_keysym_t keysym) const {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t keycode = codes ? codes[0] : XCB_NO_SYMBOL;
+        std::free(codes);
+        return keycode;
+    }
+
+    // Grabs the key with every lock variant. Answers 0, or the X error code of the refusal
+    // (the variants that were granted are released again). Checked requests: the refusal of
+    // another client's grab is seen here, not later as an asynchronous error.
+    int grab(xcb_keycode_t keycode, quint16 modifiers) {
+        const std::array<quint16, 4> locks = lockVariants();
+        std::array<xcb_void_cookie_t, 4> cookies{};
+        for (std::size_t i = 0; i < locks.size(); ++i) {
+            cookies[i] = xcb_grab_key_checked(connection, 0, root, quint16(modifiers | locks[i]),
+                                              keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        }
+        int refusal = 0;
+        for (const xcb_void_cookie_t& cookie : cookies) {
+            if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
+                if (refusal == 0) refusal = error->error_code;
+                std::free(error);
+            }
+        }
+        if (refusal != 0) ungrab(keycode, modifiers);
+        return refusal;
+    }
+
+    // Whether an event tells that the keyboard map or the modifier map changed.
+    bool isMappingChange(const xcb_generic_event_t* event) const {
+        const quint8 type = event->response_type & 0x7f;
+        if (type == XCB_MAPPING_NOTIFY) {
+            const auto* mapping = reinterpret_cast<const xcb_mapping_notify_event_t*>(event);
+            return mapping->request == XCB_MAPPING_KEYBOARD ||
+                   mapping->request == XCB_MAPPING_MODIFIER;
+        }
+        // XKB's NewKeyboardNotify (0) and MapNotify (1); the subtype is the second byte.
+        constexpr quint8 kNewKeyboardNotify = 0, kMapNotify = 1;
+        if (xkbFirstEvent == 0 || type != xkbFirstEvent) return false;
+        const quint8 xkbType = reinterpret_cast<const quint8*>(event)[1];
+        return xkbType == kNewKeyboardNotify || xkbType == kMapNotify;
     }
 
     ~Impl() {
@@ -124,6 +176,12 @@ std::unique_ptr<X11HotKeys> X11HotKeys::create(QObject* parent) {
     impl->symbols = xcb_key_symbols_alloc(connection);
     if (!impl->symbols) return nullptr;
     impl->readModifierMap();
+    static const char kXkb[] = "XKEYBOARD";
+    if (xcb_query_extension_reply_t* xkb = xcb_query_extension_reply(
+            connection, xcb_query_extension(connection, sizeof kXkb - 1, kXkb), nullptr)) {
+        if (xkb->present) impl->xkbFirstEvent = xkb->first_event;
+        std::free(xkb);
+    }
     return std::unique_ptr<X11HotKeys>(new X11HotKeys(std::move(impl), parent));
 }
 
@@ -152,41 +210,22 @@ HotKeyResult<HotKeyRef> X11HotKeys::registerHotKey(quint32 keyCode, quint32 modi
     const auto keysym = keycodes::keysymForKeyCode(keyCode);
     if (!keysym || (modifiers & ~modifier::all) != 0)
         return Result::failure(HotKeyError::invalidCombination());
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(d_->symbols, *keysym);
-    const xcb_keycode_t keycode = codes ? codes[0] : XCB_NO_SYMBOL;
-    std::free(codes);
+    const xcb_keycode_t keycode = d_->keycodeFor(*keysym);
     // The keyboard has no key for this keysym.
     if (keycode == XCB_NO_SYMBOL) return Result::failure(HotKeyError::invalidCombination());
     const quint16 state = xModifiers(modifiers);
 
     int& users = d_->grabs[{keycode, state}];
     if (users == 0) {
-        // Checked requests: the refusal of another client's grab is seen here, not later as an
-        // asynchronous error.
-        const std::array<quint16, 4> locks = d_->lockVariants();
-        std::array<xcb_void_cookie_t, 4> cookies{};
-        for (std::size_t i = 0; i < locks.size(); ++i) {
-            cookies[i] =
-                xcb_grab_key_checked(d_->connection, 0, d_->root, quint16(state | locks[i]),
-                                     keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-        }
-        int refusal = 0;
-        for (const xcb_void_cookie_t& cookie : cookies) {
-            if (xcb_generic_error_t* error = xcb_request_check(d_->connection, cookie)) {
-                if (refusal == 0) refusal = error->error_code;
-                std::free(error);
-            }
-        }
-        if (refusal != 0) {
-            // Release the variants that were granted; the combination is not ours.
-            d_->ungrab(keycode, state);
+        if (const int refusal = d_->grab(keycode, state)) {
+            // The combination is not ours.
             d_->grabs.erase({keycode, state});
             return Result::failure(HotKeyError::refused(refusal));
         }
     }
     ++users;
     const HotKeyRef ref = d_->nextRef++;
-    d_->registrations.append({ref, keycode, state, id});
+    d_->registrations.append({ref, keycode, state, id, *keysym, modifiers});
     return Result::success(ref);
 }
 
@@ -207,9 +246,14 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     if (eventType != "xcb_generic_event_t" || !message) return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
     const quint8 type = event->response_type & 0x7f;
-    if (type == XCB_MAPPING_NOTIFY) {
-        xcb_refresh_keyboard_mapping(d_->symbols,
-                                     reinterpret_cast<xcb_mapping_notify_event_t*>(event));
+    if (d_->isMappingChange(event)) {
+        // A layout switch sends several notifications at once; the grabs move once, after
+        // Qt has seen them too.
+        if (!d_->remapPending) {
+            d_->remapPending = true;
+            QMetaObject::invokeMethod(this, &X11HotKeys::followKeyboardMapping,
+                                      Qt::QueuedConnection);
+        }
         return false;
     }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
@@ -236,6 +280,50 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
         if (deliver(id)) break;
     }
     return true;
+}
+
+void X11HotKeys::followKeyboardMapping() {
+    d_->remapPending = false;
+    xcb_key_symbols_free(d_->symbols);
+    d_->symbols = xcb_key_symbols_alloc(d_->connection);
+    if (!d_->symbols) return;
+    // Released with the old lock modifiers, taken again with the new ones.
+    for (const auto& [grab, users] : d_->grabs) d_->ungrab(grab.first, grab.second);
+    d_->grabs.clear();
+    d_->releasedAt.clear();
+    d_->readModifierMap();
+
+    struct Lost {
+        HotKeyRef ref;
+        HotKeyID id;
+        HotKeyError error;
+    };
+    QList<Lost> lost;
+    QList<Impl::Registration> kept;
+    for (Impl::Registration r : std::as_const(d_->registrations)) {
+        const xcb_keycode_t keycode = d_->keycodeFor(r.keysym);
+        if (keycode == XCB_NO_SYMBOL) {
+            // The new layout has no key for it.
+            lost.append({r.ref, r.id, HotKeyError::invalidCombination()});
+            continue;
+        }
+        const quint16 state = xModifiers(r.requestedModifiers);
+        int& users = d_->grabs[{keycode, state}];
+        if (users == 0) {
+            if (const int refusal = d_->grab(keycode, state)) {
+                d_->grabs.erase({keycode, state});
+                lost.append({r.ref, r.id, HotKeyError::refused(refusal)});
+                continue;
+            }
+        }
+        ++users;
+        r.keycode = keycode;
+        r.modifiers = state;
+        kept.append(r);
+    }
+    d_->registrations = kept;
+    for (const Lost& l : std::as_const(lost)) Q_EMIT registrationFailed(l.ref, l.id, l.error);
+    Q_EMIT keyboardMappingFollowed();
 }
 
 std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent) {
