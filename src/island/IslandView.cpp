@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "island/IslandAccessibility.h"
 #include "island/IslandState.h"
 #include "island/IslandViewText.h"
 #include "shell/AppPreferences.h"
@@ -76,6 +77,9 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
     onQuit = [] { QCoreApplication::quit(); };
     onNeedsKeyboard = [this] { window()->activateWindow(); };
 
+    islandaccess::installFactory();
+    accessibility_ = std::make_unique<islandaccess::Notifier>();
+
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setMouseTracking(true);
@@ -107,16 +111,18 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
         return field;
     };
     countdownField_ = makeField();
-    countdownField_->setAccessibleName(QStringLiteral("Remaining time"));
-    countdownField_->setAccessibleDescription(QStringLiteral("Editable. Type minutes or mm:ss"));
+    countdownField_->setAccessibleName(T::remainingTimeName());
+    countdownField_->setAccessibleDescription(T::remainingTimeHint());
     connect(countdownField_, &QLineEdit::returnPressed, this, [this] { finishCountdownEdit(); });
     chipField_ = makeField();
     connect(chipField_, &QLineEdit::returnPressed, this, [this] { finishChipEdit(true); });
     quoteField_ = makeField();
     quoteField_->setPlaceholderText(celebration::quote::placeholder());
+    quoteField_->setAccessibleName(celebration::quote::prompt());
     connect(quoteField_, &QLineEdit::textChanged, this, [this](const QString& text) {
         quoteState_.text = text;
         update(controlRect(C::quoteSend).toAlignedRect().adjusted(-2, -2, 2, 2));
+        accessibilityChanged();  // "Send" turns on or off
     });
     connect(quoteField_, &QLineEdit::returnPressed, this, [this] { activate(C::quoteSend); });
 
@@ -186,6 +192,11 @@ void IslandView::setTaskPickerHook(std::optional<IslandTaskPickerHook> hook) {
 
 void IslandView::taskPickerChanged() {
     update(controlRect(C::taskPicker).toAlignedRect().adjusted(-2, -2, 2, 2));
+    accessibilityChanged();
+}
+
+void IslandView::accessibilityChanged() {
+    if (accessibility_ && islandaccess::listening()) accessibility_->update(*this);
 }
 
 void IslandView::announce(const QString& text) {
@@ -493,6 +504,7 @@ void IslandView::refresh(Motion motion) {
     placeFields();
     updateCardAnimation();
     update();
+    accessibilityChanged();
 }
 
 void IslandView::startMorph(Motion motion) {
@@ -531,6 +543,7 @@ void IslandView::remainingChanged() {
         case IslandContent::blockWarning:
             break;
     }
+    accessibilityChanged();
 }
 
 void IslandView::expandedChanged() {
@@ -805,7 +818,7 @@ void IslandView::paintUndoLink(QPainter& p, const QColor& accent) const {
 void IslandView::paintTaskPicker(QPainter& p, const QColor& accent) const {
     const QRectF r = layout_.rect(C::taskPicker);
     if (r.isEmpty() || !taskHook_) return;
-    QString title = QStringLiteral("No task");
+    QString title = T::noTask();
     const auto chosen = taskHook_->chosenTaskID ? taskHook_->chosenTaskID() : std::nullopt;
     if (chosen && taskHook_->tasks) {
         for (const auto& task : taskHook_->tasks())
@@ -1340,6 +1353,7 @@ void IslandView::activate(IslandControl control) {
         case C::quoteMayQuote:
             quoteState_.mayQuote = !quoteState_.mayQuote;
             update();
+            accessibilityChanged();
             break;
         case C::quoteSend:
             if (const auto& card = island_.celebration()) {
@@ -1398,6 +1412,7 @@ void IslandView::beginCountdownEdit() {
     if (onNeedsKeyboard) onNeedsKeyboard();
     countdownField_->setFocus(Qt::MouseFocusReason);
     update();
+    accessibilityChanged();
 }
 
 void IslandView::finishCountdownEdit() {
@@ -1407,6 +1422,7 @@ void IslandView::finishCountdownEdit() {
     if (draft != countdownFocusedText_) model_.setDuration(draft);
     countdownField_->setText(model_.formattedRemaining());
     update();
+    accessibilityChanged();
 }
 
 void IslandView::beginChipEdit(Mode mode) {
@@ -1424,6 +1440,7 @@ void IslandView::beginChipEdit(Mode mode) {
     if (onNeedsKeyboard) onNeedsKeyboard();
     chipField_->setFocus(Qt::MouseFocusReason);
     update();
+    accessibilityChanged();
 }
 
 void IslandView::finishChipEdit(bool apply) {
@@ -1443,6 +1460,7 @@ void IslandView::finishChipEdit(bool apply) {
     }
     chipApplying_ = false;
     update();
+    accessibilityChanged();
 }
 
 void IslandView::placeFields() {

@@ -28,6 +28,9 @@ class QVariantAnimation;
 
 namespace tw {
 
+namespace islandaccess {
+class Notifier;
+}
 class AppPreferences;
 class IslandState;
 class TimerModel;
@@ -139,6 +142,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The island's tree for assistive technologies reads the layout and the state live and
+    // performs the controls' actions (IslandAccessibility.cpp).
+    friend struct IslandViewAccess;
+
     struct Layout {
         IslandContent content = IslandContent::collapsed;
         IslandMetrics metrics;  // the metrics drawn (a notch preview while a pill is dragged)
@@ -176,6 +183,8 @@ private:
     void celebrationChanged();
     void expandedChanged();
     void startMorph(Motion motion);
+    // Tells assistive technologies what changed since the last call (only while one listens).
+    void accessibilityChanged();
     bool reducedMotion() const;
 
     void paintCollapsed(QPainter& p) const;
@@ -237,6 +246,7 @@ private:
     celebration::QuotePromptState quoteState_;
     QTimer* cardFrames_ = nullptr;
     QTimer* cardWake_ = nullptr;
+    std::unique_ptr<islandaccess::Notifier> accessibility_;
 };
 
 }  // namespace tw

@@ -82,6 +82,65 @@ QString durationHint(TimerModel::Mode mode) {
                : QStringLiteral("Break length after each focus · click the number to type it");
 }
 
+QString sessionProgressName() {
+    return QStringLiteral("Session progress");
+}
+
+QString remainingTimeName() {
+    return QStringLiteral("Remaining time");
+}
+
+QString remainingTimeHint() {
+    return QStringLiteral("Editable. Type minutes or mm:ss");
+}
+
+QString phaseSegmentName(const QString& name) {
+    return QStringLiteral("Select ") + name + QStringLiteral(" phase");
+}
+
+QString selectionValue(bool selected) {
+    return selected ? QStringLiteral("Selected") : QStringLiteral("Not selected");
+}
+
+QString chipName(TimerModel::Mode mode) {
+    return mode == TimerModel::Mode::focus ? QStringLiteral("Set focus length")
+                                           : QStringLiteral("Set break length");
+}
+
+QString chipStepName(TimerModel::Mode mode, bool increase) {
+    return (increase ? QStringLiteral("Increase ") : QStringLiteral("Decrease ")) +
+           (mode == TimerModel::Mode::focus ? QStringLiteral("focus length")
+                                            : QStringLiteral("break length"));
+}
+
+QString historyHint() {
+    return QStringLiteral("Opens the last 7 days");
+}
+
+QString taskPickerName() {
+    return QStringLiteral("Pick a task");
+}
+
+QString noTask() {
+    return QStringLiteral("No task");
+}
+
+QString spokenJoin(const QStringList& lines) {
+    QString out;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty()) continue;
+        if (!out.isEmpty()) {
+            const QChar last = out.back();
+            if (last != u'.' && last != u'!' && last != u'?' && last != u'\u2026')
+                out += QLatin1Char('.');
+            out += QLatin1Char(' ');
+        }
+        out += line;
+    }
+    return out;
+}
+
 QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover) {
     QList<MenuEntry> entries;
     entries << MenuEntry{

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "shell/PreferenceTypes.h"
@@ -43,6 +44,24 @@ QString chipEditHelp(int lower, int upper);
 QString chipAccessibleName(const QString& label);
 // The hint line while a duration chip is hovered.
 QString durationHint(TimerModel::Mode mode);
+
+// What assistive technologies read for the island's controls.
+QString sessionProgressName();  // "Session progress"
+QString remainingTimeName();    // "Remaining time"
+QString remainingTimeHint();    // "Editable. Type minutes or mm:ss"
+// "Select Focus phase" for the phase switch segment `name`.
+QString phaseSegmentName(const QString& name);
+QString selectionValue(bool selected);  // "Selected" / "Not selected"
+// "Set focus length" / "Set break length": a duration chip.
+QString chipName(TimerModel::Mode mode);
+// "Decrease focus length" / "Increase break length": a chip's minus and plus buttons.
+QString chipStepName(TimerModel::Mode mode, bool increase);
+QString historyHint();     // "Opens the last 7 days"
+QString taskPickerName();  // "Pick a task"
+QString noTask();          // "No task": the picker without a chosen task
+// Several visible lines read as one text: each line ends a sentence ("." added where a line has
+// no closing punctuation); empty lines are left out.
+QString spokenJoin(const QStringList& lines);
 
 // The island's context menu.
 enum class MenuAction {
