@@ -23,6 +23,7 @@
 #include "island/IslandView.h"
 #include "island/QtScreens.h"
 #include "platform/linux/DesktopReducedMotion.h"
+#include "platform/linux/X11CompositorWatch.h"
 #include "platform/linux/X11PointerMonitor.h"
 #include "shell/AppPreferences.h"
 #include "support/XcbAtom.h"
@@ -52,24 +53,6 @@ constexpr int alphaAnimationMs = 200;
 
 }  // namespace
 
-bool IslandPanel::compositorRuns() {
-    xcb_connection_t* c = qtConnection();
-    if (!c) return false;
-    // The screen number of the default screen is the one the display name names.
-    const QByteArray display = qgetenv("DISPLAY");
-    int screen = 0;
-    const int dot = display.lastIndexOf('.');
-    if (dot > display.lastIndexOf(':')) screen = display.mid(dot + 1).toInt();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
-    const xcb_atom_t selection = internAtom(c, name.constData());
-    if (selection == XCB_ATOM_NONE) return false;
-    xcb_get_selection_owner_reply_t* reply =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
-    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
-    free(reply);
-    return owned;
-}
-
 IslandPanel::IslandPanel(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint) {
@@ -78,10 +61,11 @@ IslandPanel::IslandPanel(QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setAttribute(Qt::WA_QuitOnClose, false);
-    translucent_ = compositorRuns();
+    translucent_ = X11CompositorWatch::compositorRuns();
     if (translucent_) {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_NoSystemBackground);
+        hasAlpha_ = true;
     }
     setAutoFillBackground(false);
     setFocusPolicy(Qt::NoFocus);
@@ -127,6 +111,35 @@ void IslandPanel::setShape(const std::optional<QRegion>& shape) {
 void IslandPanel::setShapeProvider(std::function<QRegion()> provider) {
     shapeProvider_ = std::move(provider);
     applyShape();
+}
+
+void IslandPanel::setCompositing(bool runs) {
+    if (runs == translucent_) return;
+    translucent_ = runs;
+    if (!runs) {
+        // The alpha channel stays; the shape hides what is not the island.
+        applyShape();
+        update();
+        return;
+    }
+    if (maskApplied_) clearMask();
+    maskApplied_ = false;
+    if (!hasAlpha_) {
+        // The visual of an X window is fixed when it is made: make it again with an alpha
+        // channel, where it was and as it was.
+        const bool wasVisible = isVisible();
+        const QRect where = geometry();
+        hide();
+        destroy();
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_NoSystemBackground);
+        create();
+        hasAlpha_ = true;
+        setGeometry(where);
+        applyDesktopStates();
+        if (wasVisible) show();
+    }
+    update();
 }
 
 void IslandPanel::applyShape() {
@@ -428,6 +441,14 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
         const QPoint offset = weakView->mapTo(panelPtr, QPoint(0, 0));
         return QRegion(outline.toFillPolygon().toPolygon()).translated(offset);
     });
+
+    // A compositor that starts after the island (a session's autostart runs in any order), or
+    // stops: translucent or shaped from then on. The watch belongs to the controller.
+    if (X11CompositorWatch* watch = X11CompositorWatch::create(c).release()) {
+        panelPtr->setCompositing(watch->runs());
+        QObject::connect(watch, &X11CompositorWatch::runsChanged, panelPtr,
+                         [panelPtr](bool runs) { panelPtr->setCompositing(runs); });
+    }
 
     QObject::connect(monitorPtr, &X11PointerMonitor::activeWindowChanged, c,
                      [c] { c->activeWindowChanged(); });

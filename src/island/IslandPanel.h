@@ -43,8 +43,11 @@ public:
     // Where the shape comes from while the content changes (asked when the content repaints);
     // takes the place of a fixed shape.
     void setShapeProvider(std::function<QRegion()> provider);
-    // A compositor ran when the window was created: it is translucent rather than shaped.
+    // While a compositor runs the window is translucent; otherwise it is cut to its shape.
     bool isTranslucent() const { return translucent_; }
+    // A compositor started or stopped. A window made without an alpha channel is made again
+    // with one (same place, same states) when translucency needs it.
+    void setCompositing(bool runs);
 
     // IslandWindow.
     RectF frame() const override;
@@ -63,9 +66,6 @@ public:
     void popUpMenu(const QList<QuickMenuItem>& items, PointF location) override;
     void announce(const QString& text) override;
 
-    // Whether a compositing manager owns _NET_WM_CM_S<screen> on the X server.
-    static bool compositorRuns();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -81,6 +81,7 @@ private:
     QPointer<QWidget> content_;
     SizeF hostSize_;
     bool translucent_ = false;
+    bool hasAlpha_ = false;  // the native window has an alpha channel
     double alpha_ = 1;
     std::optional<QRegion> shape_;
     std::function<QRegion()> shapeProvider_;
@@ -92,7 +93,8 @@ private:
 
 // The island on the real desktop: the controller with an IslandPanel showing an IslandView, the
 // X11 pointer monitor, the desktop's reduce-motion setting and Qt's screens, kept in step with
-// screen changes and active-window changes. The returned controller owns all of them.
+// screen changes, active-window changes and a compositor starting or stopping. The returned
+// controller owns all of them.
 std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPreferences& preferences,
                                                     Scheduler& scheduler, const DriftLog* drifts,
                                                     TestimonialStore* testimonials,

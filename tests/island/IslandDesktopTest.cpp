@@ -9,6 +9,9 @@
 #include <QStandardPaths>
 #include <QWidget>
 #include <QWindow>
+#include <cstdlib>
+
+#include <xcb/xcb.h>
 
 #include "common/TestSupport.h"
 #include "island/IslandController.h"
@@ -17,6 +20,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/linux/QtScheduler.h"
+#include "platform/linux/X11CompositorWatch.h"
 #include "platform/linux/X11PointerMonitor.h"
 #include "shell/AppPreferences.h"
 #include "timer/TimerModel.h"
@@ -174,6 +178,87 @@ TEST_F(IslandDesktopTest, HiddenPillLetsClicksThroughUntilThePointerArrives) {
     EXPECT_FALSE(panel->windowHandle()->flags() & Qt::WindowTransparentForInput);
     clickAt(centre);
     ASSERT_TRUE(waitUntil([&] { return controller->island().isExpanded(); }));
+}
+
+// A compositing manager as the X server sees one: a client that owns _NET_WM_CM_S0. Closing
+// its connection is the compositor exiting.
+class CompositorSelection {
+public:
+    CompositorSelection() : c_(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(c_)) return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        const xcb_window_t window = xcb_generate_id(c_);
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window, screen->root, -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        static const char name[] = "_NET_WM_CM_S0";
+        xcb_intern_atom_reply_t* atom =
+            xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, sizeof name - 1, name), nullptr);
+        if (!atom) return;
+        xcb_set_selection_owner(c_, window, atom->atom, XCB_CURRENT_TIME);
+        std::free(atom);
+        xcb_flush(c_);
+    }
+    ~CompositorSelection() { xcb_disconnect(c_); }
+
+private:
+    xcb_connection_t* c_;
+};
+
+int windowDepth(const QWidget& w) {
+    const QString info =
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w.winId())});
+    const qsizetype at = info.indexOf(QStringLiteral("Depth: "));
+    return at < 0 ? -1 : info.mid(at + 7).section(u'\n', 0, 0).toInt();
+}
+
+TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
+    if (X11CompositorWatch::compositorRuns()) GTEST_SKIP() << "a compositor runs already";
+    UserDefaults defaults;
+    AppPreferences prefs(defaults);
+    QtScheduler scheduler;
+    FakeSound::Log chime;
+    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
+    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
+    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    ASSERT_NE(panel, nullptr);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    controller->applyVisibility();
+    ASSERT_TRUE(
+        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    const QRect where = panel->geometry();
+    // No compositor: an opaque window cut to the island's outline.
+    EXPECT_FALSE(panel->isTranslucent());
+    EXPECT_EQ(windowDepth(*panel), 24);
+    EXPECT_FALSE(panel->mask().isEmpty());
+
+    // One starts: the window is made again with an alpha channel, where it was and as it was.
+    auto compositor = std::make_unique<CompositorSelection>();
+    ASSERT_TRUE(waitUntil([&] { return panel->isTranslucent(); }, 5000));
+    ASSERT_TRUE(
+        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    EXPECT_EQ(windowDepth(*panel), 32);
+    EXPECT_TRUE(panel->mask().isEmpty());
+    EXPECT_EQ(panel->geometry(), where);
+    const QString id = QString::number(panel->winId());
+    QString states;
+    EXPECT_TRUE(waitUntil([&] {
+        states = run(QStringLiteral("xprop"),
+                     {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_STATE"),
+                      QStringLiteral("_NET_WM_DESKTOP")});
+        return states.contains(QStringLiteral("_NET_WM_STATE_ABOVE")) &&
+               states.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")) &&
+               states.contains(QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
+    })) << states.toStdString();
+    // Still the island: a click opens it.
+    clickAt(where.center());
+    ASSERT_TRUE(waitUntil([&] { return controller->island().isExpanded(); }));
+
+    // It exits: cut to the outline again.
+    compositor.reset();
+    ASSERT_TRUE(waitUntil([&] { return !panel->isTranslucent(); }, 5000));
+    EXPECT_FALSE(panel->mask().isEmpty());
+    EXPECT_TRUE(panel->isVisible());
 }
 
 }  // namespace
