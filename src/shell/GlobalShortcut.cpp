@@ -167,8 +167,19 @@ bool GlobalShortcuts::applyShortcut(const ShortcutConfiguration& configuration,
 }
 
 void GlobalShortcuts::registerAll() {
-    for (ShortcutAction action : allShortcutActions)
-        applyShortcut(preferences_.shortcut(action), action);
+    registerEach(false);
+}
+
+void GlobalShortcuts::registerEach(bool onlyMissing) {
+    // Storing an accepted shortcut clears the message, so a refusal early in the order would
+    // be hidden by the actions after it that register: the first refusal's message stays.
+    std::optional<QString> refusal;
+    for (ShortcutAction action : allShortcutActions) {
+        if (onlyMissing && contains(action)) continue;
+        if (!applyShortcut(preferences_.shortcut(action), action) && !refusal)
+            refusal = preferences_.shortcutError();
+    }
+    if (refusal && !preferences_.shortcutError()) preferences_.setShortcutError(refusal);
 }
 
 void GlobalShortcuts::unregisterAll() {
@@ -189,9 +200,7 @@ void GlobalShortcuts::recordingChanged(const std::optional<ShortcutAction>& reco
         return;
     }
     const std::optional<QString> message = preferences_.shortcutError();
-    for (ShortcutAction action : allShortcutActions) {
-        if (!contains(action)) applyShortcut(preferences_.shortcut(action), action);
-    }
+    registerEach(true);
     if (message) preferences_.setShortcutError(message);
 }
 

@@ -101,7 +101,8 @@ public:
     // refuses it (the previous combination then stays registered); otherwise registered, stored
     // in the preferences (which clears the message) and answered true.
     bool applyShortcut(const ShortcutConfiguration& configuration, ShortcutAction action);
-    // Registers every action with its stored shortcut, in the action order.
+    // Registers every action with its stored shortcut, in the action order. When one is
+    // refused, its message stays although the others register after it.
     void registerAll();
     // Releases every hot key and forgets them.
     void unregisterAll();
@@ -117,6 +118,8 @@ public:
     const GlobalShortcut* shortcut(ShortcutAction action) const;
 
 private:
+    void registerEach(bool onlyMissing);
+
     AppPreferences& preferences_;
     QPointer<HotKeys> hotKeys_;
     Pressed pressed_;

@@ -57,15 +57,10 @@ QString MenuBarController::toolTip() const {
 }
 
 void MenuBarController::deliverVisibility() {
-    if (!preferences_) return;
-    const bool enabled = preferences_->menuBarIconEnabled();
-    if (deliveredVisibility_ == enabled) return;
-    deliveredVisibility_ = enabled;
-    if (enabled) {
-        show();
-    } else {
-        remove();
-    }
+    // Compared with the icon itself rather than with the last value delivered, so that the
+    // direct call at launch and the deliveries never leave the icon out of step with the
+    // preference; show and remove do nothing when the icon is already as asked.
+    updateVisibility();
 }
 
 void MenuBarController::updateVisibility() {

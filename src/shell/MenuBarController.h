@@ -79,7 +79,6 @@ private:
     QPointer<AppPreferences> preferences_;
     QPointer<QSystemTrayIcon> statusItem_;
     std::unique_ptr<QMenu> menu_;
-    std::optional<bool> deliveredVisibility_;
     QList<QMetaObject::Connection> bag_;
 };
 

@@ -194,13 +194,26 @@ TEST_F(Shortcuts, ARefusedCombinationKeepsThePreviousOneInForce) {
 }
 
 TEST_F(Shortcuts, ACombinationTakenAtLaunchLeavesThatActionWithoutAHotKey) {
-    hotKeys.takeElsewhere(kP.keyCode, kP.modifiers);
-    shortcuts.registerAll();
-    EXPECT_TRUE(shortcuts.contains(ShortcutAction::startPause));
-    EXPECT_TRUE(shortcuts.contains(ShortcutAction::showIsland));
-    EXPECT_FALSE(shortcuts.contains(ShortcutAction::toggleStyle));
-    EXPECT_EQ(preferences.shortcutError(), kUnavailable);
-    EXPECT_EQ(hotKeys.handlerCount(), 2);  // the failed one left no handler behind
+    // Whichever is taken, the message stays, also when the others register after it.
+    for (const ShortcutAction taken : allShortcutActions) {
+        SCOPED_TRACE(rawValue(taken).toStdString());
+        UserDefaults store;
+        AppPreferences prefs(store);
+        FakeHotKeys keys;
+        const ShortcutConfiguration combination = defaultShortcut(taken);
+        keys.takeElsewhere(combination.keyCode, combination.modifiers);
+        GlobalShortcuts launched(prefs, keys, {});
+        launched.registerAll();
+        for (const ShortcutAction action : allShortcutActions)
+            EXPECT_EQ(launched.contains(action), action != taken);
+        EXPECT_EQ(prefs.shortcutError(), kUnavailable);
+        EXPECT_EQ(keys.handlerCount(), 2);  // the failed one left no handler behind
+
+        // Recording ends: the taken one is tried again and its message still shows.
+        launched.recordingChanged(std::nullopt);
+        EXPECT_FALSE(launched.contains(taken));
+        EXPECT_EQ(prefs.shortcutError(), kUnavailable);
+    }
 
     // Without a backend nothing registers, and the message says so.
     FakeHotKeys none;

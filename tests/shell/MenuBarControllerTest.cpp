@@ -175,6 +175,17 @@ TEST_F(MenuBarControllerTest, IconFollowsThePreferenceWithOneItemAtMost) {
     EXPECT_EQ(bar->statusItem(), nullptr);
     drainEvents();
     EXPECT_EQ(bar->statusItem(), nullptr);
+
+    // A direct call between a switch and its delivery: the icon still ends as the preference.
+    prefs.setMenuBarIconEnabled(true);
+    drainEvents();
+    ASSERT_NE(bar->statusItem(), nullptr);
+    prefs.setMenuBarIconEnabled(false);
+    bar->updateVisibility();
+    prefs.setMenuBarIconEnabled(true);
+    drainEvents();
+    EXPECT_NE(bar->statusItem(), nullptr);
+    EXPECT_EQ(icons().size(), 1);
 }
 
 TEST_F(MenuBarControllerTest, TooltipFollowsRunStateAndMode) {
