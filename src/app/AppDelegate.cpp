@@ -234,7 +234,19 @@ void AppDelegate::runFocusShortcuts(bool focusing) {
 }
 
 void AppDelegate::handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft) {
-    if (ruleText) recordDrift(driftKey(*ruleText));
+    // The blocker repeats its warning on every check while the countdown runs; one countdown is
+    // one drift. A countdown begins when a rule first shows, when another rule takes its place,
+    // or when the count starts over (another matching tab); nothing (rule absent) ends it.
+    if (ruleText) {
+        const bool begins =
+            !warningRule_ || *warningRule_ != *ruleText || secondsLeft > warningSecondsLeft_;
+        warningRule_ = ruleText;
+        warningSecondsLeft_ = secondsLeft;
+        if (begins) recordDrift(driftKey(*ruleText));
+    } else {
+        warningRule_.reset();
+        warningSecondsLeft_ = 0;
+    }
     if (controller_) controller_->showBlockWarning(ruleText, secondsLeft);
 }
 

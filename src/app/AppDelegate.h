@@ -101,8 +101,8 @@ public:
     // The registered global shortcuts; null before launch.
     GlobalShortcuts* globalShortcuts() const { return shortcuts_; }
 
-    // The site blocker's warning for `ruleText` (none when no rule is known) with the seconds
-    // left before the tab is blanked: records a drift for the site.
+    // The site blocker's warning for `ruleText` (none when the warning ends) with the seconds
+    // left before the tab is blanked: records one drift for the site per countdown.
     void handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft);
     // The drift-log key of a rule: its host, or the text itself when it is not a rule.
     static QString driftKey(const QString& ruleText);
@@ -138,6 +138,8 @@ private:
     bool terminated_ = false;
     bool ownsBusName_ = false;
     bool publishedObject_ = false;
+    std::optional<QString> warningRule_;  // the rule whose countdown is showing
+    int warningSecondsLeft_ = 0;
     QPointer<QMessageBox> question_;
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;

@@ -96,12 +96,17 @@ void UserDefaults::reload() {
     if (path_.isEmpty()) return;
     QFile file(path_);
     if (!file.exists()) return;
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = file.readAll();
+    // A file that cannot be read is kept aside like one that does not parse: starting empty over
+    // it would replace the user's settings at the next write.
+    bool readable = file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = readable ? file.readAll() : QByteArray();
+    readable = readable && file.error() == QFileDevice::NoError;
     file.close();
-    if (auto decoded = decode(bytes)) {
-        values_ = *decoded;
-        return;
+    if (readable) {
+        if (auto decoded = decode(bytes)) {
+            values_ = *decoded;
+            return;
+        }
     }
     // Keep the unreadable file for inspection and start afresh; nothing is lost silently.
     const QString stamp =

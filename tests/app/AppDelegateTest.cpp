@@ -370,6 +370,36 @@ TEST_F(Delegate, DriftsCountOnlyDuringAFocusSession) {
     }
 }
 
+TEST_F(Delegate, OneCountdownIsOneDrift) {
+    launch();
+    model().toggle();
+    const QString site = QStringLiteral("example.org");
+    const QString other = QStringLiteral("example.net/shorts");
+    const auto countdown = [&](const QString& rule, int from, int to) {
+        for (int s = from; s >= to; --s) delegate->handleSiteWarning(rule, s);
+    };
+    const auto logged = [&](const char* key) {
+        return drifts.days()
+            .value(Calendar::shared().dayKey(scheduler.now()))
+            .value(QString::fromLatin1(key));
+    };
+
+    countdown(site, 10, 1);  // blanked at the end
+    delegate->handleSiteWarning(std::nullopt, 0);
+    EXPECT_EQ(model().driftsThisSession(), 1);
+    EXPECT_EQ(logged("example.org"), 1);
+
+    countdown(site, 10, 6);
+    countdown(site, 10, 8);   // another matching tab: the count starts over
+    countdown(other, 10, 9);  // another rule takes its place
+    delegate->handleSiteWarning(site, 9);
+    delegate->handleSiteWarning(std::nullopt, 0);  // navigated away
+    countdown(site, 3, 1);  // a new countdown, whatever count it is first seen at
+    EXPECT_EQ(model().driftsThisSession(), 6);
+    EXPECT_EQ(logged("example.org"), 5);
+    EXPECT_EQ(logged("example.net"), 1);
+}
+
 TEST_F(Delegate, AnswersReopen) {
     launch();
     EXPECT_TRUE(delegate->applicationShouldHandleReopen(false));

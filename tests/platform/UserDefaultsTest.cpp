@@ -110,6 +110,26 @@ TEST(UserDefaults, CorruptFileIsKeptAsideAndTheSuiteStartsEmpty) {
     }
 }
 
+TEST(UserDefaults, FileThatCannotBeReadIsKeptAsideNotOverwritten) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("suite.json"));
+    const QByteArray stored("{\"a\":1}\n");
+    writeAll(path, stored);
+    QFile::setPermissions(path, QFileDevice::Permissions());
+    if (QFile f(path); f.open(QIODevice::ReadOnly)) {
+        GTEST_SKIP() << "this user reads files regardless of their permissions";
+    }
+    UserDefaults d(path);
+    EXPECT_FALSE(d.contains(QStringLiteral("a")));
+    d.setInteger(QStringLiteral("b"), 2);
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("suite.json.corrupt-*")});
+    ASSERT_EQ(aside.size(), 1);
+    const QString kept = dir.filePath(aside.first());
+    QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(readAll(kept), stored);
+    EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("b")), 2);
+}
+
 TEST(UserDefaults, ReloadSeesAnotherWriter) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("group.json"));
