@@ -74,6 +74,17 @@ void AppDelegate::applicationDidFinishLaunching() {
         //     here once they exist.
         controller_->onShowSettings = [] {};
         controller_->onShowHistory = [] {};
+        // "Quit Tarnwhistle" on the island is the user's quit: it asks while a session runs and
+        // cleans up, asked from the event loop rather than from inside the menu.
+        controller_->onQuit = [self] {
+            if (!self) return;
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self] {
+                    if (self) self->applicationShouldTerminate(QuitReason::user);
+                },
+                Qt::QueuedConnection);
+        };
         controller_->applyVisibility();
         controller_->peek();
     }

@@ -67,8 +67,8 @@ IslandController::IslandController(TimerModel& model, AppPreferences& preference
       screensProvider_(std::move(environment.screens)),
       drifts_(environment.drifts),
       testimonials_(environment.testimonials),
-      quit_(std::move(environment.quit)),
       window_(std::move(environment.window)) {
+    onQuit = std::move(environment.quit);
     // The screen and the metrics the island starts with.
     screen_ = targetScreen();
     const IslandStyle style = preferences_.islandStyle();
@@ -523,7 +523,10 @@ void IslandController::handleScroll(const IslandScrollEvent& e) {
     }
     ScrollGesture& g = scrollGesture_;
     if (e.momentum) return;  // the inertial tail never acts
-    if (e.begins || (!e.precise && e.timestamp - g.lastTime > wheelGesturePause)) {
+    // A gesture starts with its first event; where nothing marks the start (a wheel, a touchpad
+    // without phases) it starts after a pause.
+    const bool marksStart = e.precise && !e.phaseless;
+    if (e.begins || (!marksStart && e.timestamp - g.lastTime > wheelGesturePause)) {
         g.travel = 0;
         g.fired = false;
     }
@@ -770,14 +773,17 @@ void IslandController::showQuickMenu() {
                   }});
     items.append(QuickMenuItem{});
     items.append({QStringLiteral("Quit Tarnwhistle"), [self] {
-                      if (!self) return;
-                      if (self->quit_) {
-                          self->quit_();
-                      } else {
-                          QCoreApplication::quit();
-                      }
+                      if (self) self->quit();
                   }});
     window_->popUpMenu(items, pointer_.location());
+}
+
+void IslandController::quit() {
+    if (onQuit) {
+        onQuit();
+    } else {
+        QCoreApplication::quit();
+    }
 }
 
 // ---- The site blocker ----

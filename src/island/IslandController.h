@@ -45,7 +45,7 @@ struct IslandEnvironment {
     const DriftLog* drifts = nullptr;
     // Where a testimonial sent from the completion card goes; may be null.
     TestimonialStore* testimonials = nullptr;
-    // "Quit Tarnwhistle" of the quick menu; quits the application when not set.
+    // The first value of the controller's onQuit.
     std::function<void()> quit;
     // Platform parts the controller keeps alive (used when `pointer` / `reducedMotion` are
     // not given).
@@ -63,6 +63,9 @@ public:
     // Set by the shell: show the settings window / the history window.
     std::function<void()> onShowSettings;
     std::function<void()> onShowHistory;
+    // Set by the shell: the user's quit from the island's menus ("Quit Tarnwhistle"), which asks
+    // first while a session runs and cleans up. Without it the application quits at once.
+    std::function<void()> onQuit;
 
     IslandState& island() { return *island_; }
     IslandWindow& window() { return *window_; }
@@ -88,6 +91,8 @@ public:
     void showBlockedSite(const QString& ruleText);
     // Announces the finished phase and shows the completion card.
     void celebrate(TimerModel::Mode mode);
+    // "Quit Tarnwhistle": onQuit, or quitting at once without it.
+    void quit();
 
     // The desktop's screens changed (added, removed, moved, resized).
     void screensChanged();
@@ -140,7 +145,6 @@ private:
     std::function<QList<ScreenDescription>()> screensProvider_;
     const DriftLog* drifts_;
     TestimonialStore* testimonials_;
-    std::function<void()> quit_;
 
     std::unique_ptr<IslandState> island_;
     std::unique_ptr<IslandWindow> window_;

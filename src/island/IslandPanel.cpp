@@ -390,6 +390,7 @@ bool IslandPanel::eventFilter(QObject* watched, QEvent* event) {
             e.inverted = we->inverted();
             e.begins = we->phase() == Qt::ScrollBegin;
             e.momentum = we->phase() == Qt::ScrollMomentum;
+            e.phaseless = we->phase() == Qt::NoScrollPhase;
             e.timestamp = static_cast<double>(we->timestamp()) / 1000.0;
             onScroll(e);
             break;
@@ -429,6 +430,10 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
     view->reduceMotion = [reducedMotionPtr] { return reducedMotionPtr->isReduced(); };
     view->onNeedsKeyboard = [c = QPointer<IslandController>(c)] {
         if (c) c->expand(true);
+    };
+    // The context menu's "Quit Tarnwhistle" is the same quit as the quick menu's.
+    view->onQuit = [c = QPointer<IslandController>(c)] {
+        if (c) c->quit();
     };
     panelPtr->setContentWidget(view);
     // Without a compositor the window is cut to the island's outline.

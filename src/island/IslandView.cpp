@@ -713,10 +713,9 @@ void IslandView::paintCollapsed(QPainter& p) const {
         const QRectF strip(R.left() + 14, stripTop, R.width() - 28, R.bottom() - stripTop - 2);
         S::paintIcon(p, QStringLiteral("arrow.down"),
                      QRectF(strip.left(), strip.top(), 12, strip.height()), 10, S::white(0.5));
-        S::paintText(
+        S::paintEmphasisedText(
             p, QRectF(strip.left() + 16, strip.top(), strip.width() - 16 - 30, strip.height()),
-            QStringLiteral("Swipe down to open"), S::font(11, QFont::Medium), S::white(0.5),
-            Qt::AlignLeft);
+            T::swipeHint(), 11, 8, S::white(0.55));
         paintIconButton(p, C::detach, QStringLiteral("rectangle.on.rectangle"), 12, S::white(0.85));
     }
 }

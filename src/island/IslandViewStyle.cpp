@@ -225,4 +225,66 @@ void paintText(QPainter& p, const QRectF& rect, const QString& text, const QFont
     p.restore();
 }
 
+QList<EmphasisRun> emphasisRuns(const QString& text) {
+    QList<EmphasisRun> runs;
+    EmphasisRun current;
+    const auto flush = [&] {
+        if (!current.text.isEmpty()) runs.append(current);
+        current.text.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'*') {
+            current.text += text[i];
+            continue;
+        }
+        flush();
+        if (i + 1 < text.size() && text[i + 1] == u'*') {
+            current.strong = !current.strong;
+            ++i;
+        } else {
+            current.emphasis = !current.emphasis;
+        }
+    }
+    flush();
+    return runs;
+}
+
+namespace {
+
+QFont runFont(const EmphasisRun& run, double pixelSize) {
+    QFont f = font(pixelSize, run.strong ? QFont::Bold : QFont::Medium);
+    f.setItalic(run.emphasis);
+    return f;
+}
+
+double runsWidth(const QList<EmphasisRun>& runs, double pixelSize) {
+    double width = 0;
+    for (const EmphasisRun& run : runs)
+        width += QFontMetricsF(runFont(run, pixelSize)).horizontalAdvance(run.text);
+    return width;
+}
+
+}  // namespace
+
+double paintEmphasisedText(QPainter& p, const QRectF& rect, const QString& text, double pixelSize,
+                           double minPixelSize, const QColor& color) {
+    const QList<EmphasisRun> runs = emphasisRuns(text);
+    double size = pixelSize;
+    while (size - 1 >= minPixelSize && runsWidth(runs, size) > rect.width() + 0.5) size -= 1;
+    const QFontMetricsF base(font(size, QFont::Medium));
+    const double baseline = rect.center().y() + (base.ascent() - base.descent()) / 2;
+    p.save();
+    p.setClipRect(rect, Qt::IntersectClip);
+    p.setPen(color);
+    double x = rect.left();
+    for (const EmphasisRun& run : runs) {
+        const QFont f = runFont(run, size);
+        p.setFont(f);
+        p.drawText(QPointF(x, baseline), run.text);
+        x += QFontMetricsF(f).horizontalAdvance(run.text);
+    }
+    p.restore();
+    return size;
+}
+
 }  // namespace tw::islandstyle

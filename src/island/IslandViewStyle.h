@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QList>
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
@@ -69,5 +70,19 @@ double tabularTextWidth(const QString& text, const QFont& font);
 // Text elided at the right end to fit `rect`.
 void paintText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
                const QColor& color, Qt::Alignment align);
+
+// A run of text with Markdown emphasis: "**strong**" or "*emphasis*".
+struct EmphasisRun {
+    QString text;
+    bool strong = false;
+    bool emphasis = false;
+    friend bool operator==(const EmphasisRun&, const EmphasisRun&) = default;
+};
+QList<EmphasisRun> emphasisRuns(const QString& text);
+// Text with Markdown emphasis (strong runs in bold, emphasised ones in italics) on one line,
+// left-aligned and vertically centred in `rect`. The font starts at `pixelSize` and shrinks by
+// whole pixels, down to `minPixelSize`, until the line fits. Answers the size used.
+double paintEmphasisedText(QPainter& p, const QRectF& rect, const QString& text, double pixelSize,
+                           double minPixelSize, const QColor& color);
 
 }  // namespace tw::islandstyle

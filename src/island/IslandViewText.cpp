@@ -31,6 +31,10 @@ QString releaseToAttach() {
     return QStringLiteral("Release to attach");
 }
 
+QString swipeHint() {
+    return QStringLiteral("**Swipe** two fingers *down* to open, *up* to close.");
+}
+
 QString startPauseHelp(bool running, const ShortcutConfiguration& shortcut) {
     return (running ? QStringLiteral("Pause") : QStringLiteral("Start")) + QStringLiteral(" (") +
            tw::shortcutDisplayText(shortcut) + QLatin1Char(')');

@@ -22,6 +22,8 @@ QString blockWarningHint();  // "Pause focus to keep this page"
 QString blockedNoticeLine(const QString& site, qint64 remainingSeconds);
 // The bottom line of the open pill while it is dragged over the notch.
 QString releaseToAttach();
+// How the swipe works, under the hovered idle notch island; Markdown emphasis.
+QString swipeHint();
 
 // "Pause (Ctrl+Alt+Space)" while running, else "Start (…)".
 QString startPauseHelp(bool running, const ShortcutConfiguration& shortcut);

@@ -30,6 +30,9 @@ struct IslandScrollEvent {
     bool begins = false;      // the first event of a gesture
     bool momentum = false;    // the inertial tail after the fingers left the touchpad
     double timestamp = 0;     // seconds
+    // The device reports no gesture phases (touchpads on X11): a pause ends a gesture, as for
+    // a wheel.
+    bool phaseless = false;
 };
 
 // An entry of the island's quick menu; an empty title is a separator.

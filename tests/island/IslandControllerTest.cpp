@@ -103,6 +103,24 @@ TEST_F(IslandControllerTest, SwipeThresholdsAndGestures) {
     // A single notch up, after a pause, closes at once.
     window->scroll(+1, 12.0, false, contentMid);
     EXPECT_FALSE(island().isExpanded());
+
+    // A touchpad that reports no gesture phases: a pause ends the gesture, so the next swipe
+    // acts again.
+    const auto phaseless = [&](double delta, double time, PointF where) {
+        IslandScrollEvent e;
+        e.locationInWindow = where;
+        e.deltaY = delta;
+        e.precise = true;
+        e.phaseless = true;
+        e.timestamp = time;
+        window->onScroll(e);
+    };
+    phaseless(-20, 20.0, inside);
+    EXPECT_TRUE(island().isExpanded());
+    phaseless(+40, 20.1, contentMid);
+    EXPECT_TRUE(island().isExpanded());
+    phaseless(+20, 21.0, contentMid);
+    EXPECT_FALSE(island().isExpanded());
 }
 
 TEST_F(IslandControllerTest, BlockWarningClosesOnlyAnIslandItOpened) {

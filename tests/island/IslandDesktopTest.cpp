@@ -143,6 +143,34 @@ TEST_F(IslandDesktopTest, PeekThenClickOpensAndClickElsewhereCloses) {
     EXPECT_TRUE(panel->windowHandle()->flags() & Qt::WindowDoesNotAcceptFocus);
 }
 
+TEST_F(IslandDesktopTest, ClickBesideTheShapedOpenIslandClosesIt) {
+    if (X11CompositorWatch::compositorRuns()) GTEST_SKIP() << "the window is not shaped";
+    UserDefaults defaults;
+    AppPreferences prefs(defaults);
+    QtScheduler scheduler;
+    FakeSound::Log chime;
+    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
+    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
+    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    ASSERT_NE(panel, nullptr);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    controller->applyVisibility();
+    controller->expand(false);
+    const QRect open = rectToQtGlobal(controller->window().frame()).toRect();
+    ASSERT_TRUE(waitUntil([&] {
+        return panel->isVisible() && panel->windowHandle()->isExposed() &&
+               panel->geometry() == open && !panel->mask().isEmpty();
+    }));
+
+    // Low in the shadow margin: inside the window, outside its shape, so the press goes to
+    // what lies below it.
+    const QPoint margin(open.center().x(), open.bottom() - 6);
+    ASSERT_FALSE(panel->mask().contains(panel->mapFromGlobal(margin)));
+    clickAt(margin);
+    ASSERT_TRUE(waitUntil([&] { return !controller->island().isExpanded(); }));
+}
+
 TEST_F(IslandDesktopTest, HiddenPillLetsClicksThroughUntilThePointerArrives) {
     UserDefaults defaults;
     AppPreferences prefs(defaults);

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QTest>
 #include <memory>
 
 #include "island/IslandState.h"
 #include "island/IslandView.h"
+#include "island/IslandViewStyle.h"
 #include "island/IslandViewText.h"
 #include "shell/KeyCodes.h"
 #include "timer/TimerFixture.h"
@@ -317,6 +320,28 @@ TEST_F(IslandViewTest, TextsOfTheOpenIsland) {
     EXPECT_TRUE(view->controlRect(C::taskPicker).isEmpty()) << "no hook yet";
     view->setTaskPickerHook(IslandTaskPickerHook{});
     EXPECT_FALSE(view->controlRect(C::taskPicker).isEmpty());
+}
+
+TEST(IslandViewText, SwipeHintWithItsEmphasisFitsTheHoveredStrip) {
+    using Run = islandstyle::EmphasisRun;
+    const QList<Run> runs = islandstyle::emphasisRuns(islandtext::swipeHint());
+    EXPECT_EQ(runs, (QList<Run>{{QStringLiteral("Swipe"), true, false},
+                                {QStringLiteral(" two fingers "), false, false},
+                                {QStringLiteral("down"), false, true},
+                                {QStringLiteral(" to open, "), false, false},
+                                {QStringLiteral("up"), false, true},
+                                {QStringLiteral(" to close."), false, false}}));
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+    // The text beside the detach button of a hovered idle island without a notch.
+    QImage canvas(400, 40, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&canvas);
+    EXPECT_EQ(islandstyle::paintEmphasisedText(p, QRectF(0, 0, 400, 24), islandtext::swipeHint(),
+                                               11, 8, Qt::white),
+              11);
+    const double fitted = islandstyle::paintEmphasisedText(
+        p, QRectF(0, 0, 284 - 28 - 46, 24), islandtext::swipeHint(), 11, 8, Qt::white);
+    EXPECT_LT(fitted, 11);
+    EXPECT_GE(fitted, 8);
 }
 
 TEST_F(IslandViewTest, DraggedOpenPillShowsReleaseToAttach) {

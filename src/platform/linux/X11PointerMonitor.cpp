@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QRegion>
 #include <QSocketNotifier>
 #include <QWindow>
 #include <cstdlib>
@@ -81,13 +82,17 @@ PointerEvent X11PointerMonitor::eventAt(PointerEvent::Type type) const {
     const QPoint pos = QCursor::pos();
     e.location = pointFromQtGlobal(QPointF(pos));
     if (type != PointerEvent::Type::moved) {
-        // Over one of this application's visible windows (the application handles those).
+        // Over one of this application's visible windows (the application handles those). A
+        // window cut to a shape takes the pointer only inside the shape: a press beside it goes
+        // to what lies below.
         for (QWindow* w : QGuiApplication::topLevelWindows()) {
-            if (w->isVisible() && !(w->flags() & Qt::WindowTransparentForInput) &&
-                w->geometry().contains(pos)) {
-                e.overApplication = true;
-                break;
-            }
+            if (!w->isVisible() || (w->flags() & Qt::WindowTransparentForInput)) continue;
+            const QRect g = w->geometry();
+            if (!g.contains(pos)) continue;
+            const QRegion shape = w->mask();
+            if (!shape.isEmpty() && !shape.contains(pos - g.topLeft())) continue;
+            e.overApplication = true;
+            break;
         }
     }
     return e;
