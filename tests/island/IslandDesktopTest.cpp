@@ -2,6 +2,7 @@
 // monitor and Qt's timers, driven by real clicks through XTEST.
 #include <gtest/gtest.h>
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QProcess>
@@ -42,7 +43,19 @@ private:
     IslandState& state_;
 };
 
+// Sends what this process has queued for the X server and waits until the server has handled
+// it, so that another client (xdotool, xprop) sees the windows as they are now: a click sent
+// while the window's new input shape still sits in our buffer would go to the window below.
+void syncWithServer() {
+    QCoreApplication::processEvents();
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11) return;
+    xcb_connection_t* c = x11->connection();
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 QString run(const QString& program, const QStringList& args) {
+    syncWithServer();
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(10000)) return {};
