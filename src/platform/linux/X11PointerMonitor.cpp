@@ -121,8 +121,14 @@ void X11PointerMonitor::selectRawEvents(unsigned mask) {
         xcb_input_event_mask_t head;
         uint32_t bits;
     } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, bits};
-    xcb_input_xi_select_events(connection_, root_, 1, &selection.head);
-    xcb_flush(connection_);
+    // Checked, so that the server has taken the selection before the caller goes on: a press
+    // that follows at once is not missed.
+    const xcb_void_cookie_t cookie =
+        xcb_input_xi_select_events_checked(connection_, root_, 1, &selection.head);
+    std::free(xcb_request_check(connection_, cookie));
+    // Events read while waiting for the answer sit in the connection's queue, where the socket
+    // notifier does not see them.
+    QMetaObject::invokeMethod(this, &X11PointerMonitor::readEvents, Qt::QueuedConnection);
 }
 
 void X11PointerMonitor::readEvents() {
