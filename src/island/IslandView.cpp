@@ -14,6 +14,7 @@
 #include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "island/IslandAccessibility.h"
 #include "island/IslandState.h"
@@ -101,6 +102,16 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
     connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         contentOpacity_ = v.toDouble();
         update();
+    });
+    // The swipe cue's arrow bobs down and back, 3 px, while the hint shows.
+    cue_ = new QVariantAnimation(this);
+    cue_->setStartValue(0.0);
+    cue_->setEndValue(1.0);
+    cue_->setDuration(1400);
+    cue_->setLoopCount(-1);
+    connect(cue_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        cueOffset_ = 3 * std::sin(std::numbers::pi * v.toDouble());
+        update(layout_.island.toAlignedRect());
     });
 
     auto makeField = [this] {
@@ -240,9 +251,30 @@ QRectF IslandView::countdownRegion() const {
 void IslandView::finishAnimations() {
     morph_->stop();
     fade_->stop();
+    cue_->stop();
+    cueOffset_ = 0;
     current_ = {layout_.island, layout_.shape};
     contentOpacity_ = 1;
     update();
+}
+
+bool IslandView::showsScrollCue() const {
+    const Layout& l = layout_;
+    return l.content == IslandContent::collapsed && !l.metrics.isPill() && !l.active && l.hovering;
+}
+
+bool IslandView::scrollCueAnimating() const {
+    return cue_->state() == QAbstractAnimation::Running;
+}
+
+void IslandView::updateScrollCue() {
+    const bool animate = showsScrollCue() && isVisible() && !reducedMotion();
+    if (animate && cue_->state() != QAbstractAnimation::Running) {
+        cue_->start();
+    } else if (!animate && cue_->state() == QAbstractAnimation::Running) {
+        cue_->stop();
+        cueOffset_ = 0;
+    }
 }
 
 bool IslandView::reducedMotion() const {
@@ -503,6 +535,7 @@ void IslandView::refresh(Motion motion) {
     if (hovered_ && controlRect(*hovered_).isEmpty()) hovered_.reset();
     placeFields();
     updateCardAnimation();
+    updateScrollCue();
     update();
     accessibilityChanged();
 }
@@ -712,7 +745,8 @@ void IslandView::paintCollapsed(QPainter& p) const {
         const double stripTop = R.top() + l.metrics.notchHeight;
         const QRectF strip(R.left() + 14, stripTop, R.width() - 28, R.bottom() - stripTop - 2);
         S::paintIcon(p, QStringLiteral("arrow.down"),
-                     QRectF(strip.left(), strip.top(), 12, strip.height()), 10, S::white(0.5));
+                     QRectF(strip.left(), strip.top() + cueOffset_, 12, strip.height()), 10,
+                     S::white(0.5));
         S::paintEmphasisedText(
             p, QRectF(strip.left() + 16, strip.top(), strip.width() - 16 - 30, strip.height()),
             T::swipeHint(), 11, 8, S::white(0.55));
@@ -1201,6 +1235,11 @@ void IslandView::keyPressEvent(QKeyEvent* event) {
 }
 
 bool IslandView::event(QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        const bool handled = QWidget::event(event);
+        updateScrollCue();
+        return handled;
+    }
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const C at = controlAt(help->pos());

@@ -126,6 +126,9 @@ public:
     std::unique_ptr<QMenu> makeContextMenu();
     // Ends running animations at their final state.
     void finishAnimations();
+    // Whether the swipe hint's arrow is moving (only while the hint shows and motion is not
+    // reduced).
+    bool scrollCueAnimating() const;
 
     QSize sizeHint() const override;
 
@@ -186,6 +189,8 @@ private:
     // Tells assistive technologies what changed since the last call (only while one listens).
     void accessibilityChanged();
     bool reducedMotion() const;
+    bool showsScrollCue() const;
+    void updateScrollCue();
 
     void paintCollapsed(QPainter& p) const;
     void paintExpanded(QPainter& p) const;
@@ -231,6 +236,8 @@ private:
     QVariantAnimation* morph_ = nullptr;
     QVariantAnimation* fade_ = nullptr;
     double contentOpacity_ = 1;
+    QVariantAnimation* cue_ = nullptr;
+    double cueOffset_ = 0;
 
     bool pointerInside_ = false;
     std::optional<IslandControl> hovered_;

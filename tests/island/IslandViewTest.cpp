@@ -154,6 +154,34 @@ TEST_F(IslandViewTest, OutlineOfEachState) {
     EXPECT_TRUE(capsule.contains(r.center()));
 }
 
+TEST_F(IslandViewTest, SwipeCueMovesOnlyWhileTheHintShows) {
+    build(notchMetrics());
+    bool reduced = false;
+    view->reduceMotion = [&] { return reduced; };
+    view->show();
+    EXPECT_FALSE(view->scrollCueAnimating()) << "not hovered";
+    island->setHovering(true);
+    EXPECT_TRUE(view->scrollCueAnimating()) << "hovered, idle, notch: the hint shows";
+    view->hide();
+    EXPECT_FALSE(view->scrollCueAnimating()) << "hidden";
+    view->show();
+    EXPECT_TRUE(view->scrollCueAnimating());
+    model->toggle();
+    EXPECT_FALSE(view->scrollCueAnimating()) << "running: the wings show instead";
+    model->resetSession();
+    EXPECT_TRUE(view->scrollCueAnimating()) << "idle again";
+    island->setExpanded(true);
+    EXPECT_FALSE(view->scrollCueAnimating()) << "open";
+    island->setExpanded(false);
+    reduced = true;
+    island->setHovering(false);
+    island->setHovering(true);
+    EXPECT_FALSE(view->scrollCueAnimating()) << "reduced motion";
+    reduced = false;
+    island->setMetrics(pillMetrics());
+    EXPECT_FALSE(view->scrollCueAnimating()) << "a pill has no swipe hint";
+}
+
 TEST_F(IslandViewTest, TapsOpenCloseAndButtonsDoOnlyTheirAction) {
     build(notchMetrics());
     model->toggle();  // running: the closed island shows its wings
