@@ -18,7 +18,8 @@
 namespace tw::test {
 
 // An application delegate in process, over fake time, system events, hot keys and chime, with
-// its defaults suites and drift log in a temporary folder and no island.
+// its defaults suites and drift log in a temporary folder; no island unless `makeIsland` is set
+// before it is made.
 class DelegateFixture : public ::testing::Test {
 protected:
     ScopedTimeZone zone{"UTC"};
@@ -31,6 +32,7 @@ protected:
     FakeSound::Log chime;
     FakeHotKeys hotKeys;
     int terminations = 0;
+    decltype(AppEnvironment::makeIsland) makeIsland;
     std::unique_ptr<AppDelegate> delegate;
 
     AppDelegate& make(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
@@ -45,7 +47,7 @@ protected:
             [this] { return std::make_unique<FakeSound>(&chime); },
             [this] { ++terminations; },
             bus,
-            {},  // no island
+            makeIsland,
         });
         return *delegate;
     }

@@ -19,24 +19,6 @@ namespace {
 using C = IslandControl;
 using Mode = TimerModel::Mode;
 
-IslandMetrics pill() {
-    IslandMetrics m;
-    m.notchHeight = 28;
-    m.menuBarDepth = 28;
-    m.style = IslandStyle::pill;
-    return m;
-}
-
-IslandMetrics notch() {
-    IslandMetrics m;
-    m.notchWidth = 200;
-    m.notchHeight = 32;
-    m.hasNotch = true;
-    m.style = IslandStyle::notch;
-    m.menuBarDepth = 32;
-    return m;
-}
-
 QString roleName(QAccessible::Role role) {
     switch (role) {
         case QAccessible::PushButton:
@@ -166,7 +148,7 @@ const QStringList kChips = {
 };
 
 const StateCase kStates[] = {
-    {"idle", [](IslandAccessTest& t) { t.build(notch()); },
+    {"idle", [](IslandAccessTest& t) { t.build(notchMetrics()); },
      QStringList{"button | Detach from the notch and float as a pill", "button | Settings",
                  "radio | Select Focus phase = Selected",
                  "radio | Select Break phase = Not selected", "edit | Remaining time = 25:00",
@@ -175,7 +157,7 @@ const StateCase kStates[] = {
          kChips + QStringList{"link | Today: 0m · 0 sessions"}},
     {"running",
      [](IslandAccessTest& t) {
-         t.build(notch());
+         t.build(notchMetrics());
          t.startFocus();
          t.clock.advance(60);
      },
@@ -187,7 +169,7 @@ const StateCase kStates[] = {
          kChips + QStringList{"link | Today: 1m · 0 sessions"}},
     {"paused",
      [](IslandAccessTest& t) {
-         t.build(notch());
+         t.build(notchMetrics());
          t.startFocus();
          t.clock.advance(90);
          t.model.toggle();
@@ -202,7 +184,7 @@ const StateCase kStates[] = {
      [](IslandAccessTest& t) {
          t.prefs.setTickTickEnabled(true);
          t.prefs.setShortcutError(QStringLiteral("The system refused Ctrl+Alt+Space."));
-         t.build(notch());
+         t.build(notchMetrics());
          IslandTaskPickerHook hook;
          hook.tasks = [] { return QList<IslandTaskPickerHook::Task>{{"t1", "Write report"}}; };
          hook.chosenTaskID = [] { return std::optional<QString>(QStringLiteral("t1")); };
@@ -221,28 +203,28 @@ const StateCase kStates[] = {
                      "menu button | Pick a task = Write report",
                      "button | Shortcut unavailable. Change the start/pause shortcut in Settings"}},
     {"mini",
-     [](IslandAccessTest& t) { t.build(pill()); },
+     [](IslandAccessTest& t) { t.build(pillMetrics()); },
      {"edit | Remaining time = 25:00", "progress | Session progress = 0%", "button | Reset",
       "button | Start (Ctrl+Alt+Space)", "button | Skip", "link | Today: 0m · 0 sessions",
       "menu button | More actions"}},
     {"closed pill, hovered",
      [](IslandAccessTest& t) {
-         t.build(pill(), false);
+         t.build(pillMetrics(), false);
          t.state->setHovering(true);
      },
      {"text | Remaining time = 25:00", "progress | Session progress = 0%", "button | Start focus",
       "menu button | More actions"}},
-    {"closed notch, idle", [](IslandAccessTest& t) { t.build(notch(), false); }, {}},
+    {"closed notch, idle", [](IslandAccessTest& t) { t.build(notchMetrics(), false); }, {}},
     {"blocked site",
      [](IslandAccessTest& t) {
-         t.build(notch());
+         t.build(notchMetrics());
          t.startFocus();
          t.state->setBlockedSite(QStringLiteral("news.example"));
      },
      {"text | news.example blocked, 25:00 left. Back to your focus"}},
     {"celebration",
      [](IslandAccessTest& t) {
-         t.build(pill());
+         t.build(pillMetrics());
          CompletionCelebration card = t.focusCard(true);
          card.onStartBreak = [] {};
          t.state->setCelebration(card);
@@ -282,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(IslandAccess, IslandAccessStates, ::testing::ValuesIn(k
                          });
 
 TEST_F(IslandAccessTest, DescriptionsStatesAndValues) {
-    build(notch());
+    build(notchMetrics());
     EXPECT_EQ(named("Remaining time")->text(QAccessible::Description),
               "Editable. Type minutes or mm:ss");
     EXPECT_EQ(named("Remaining time")->text(QAccessible::Help),
@@ -369,7 +351,7 @@ TEST_F(IslandAccessTest, ActionsDoWhatAClickDoes) {
         SCOPED_TRACE(c.name);
         model.selectMode(Mode::focus);
         requests.clear();
-        build(notch());
+        build(notchMetrics());
         c.act(*this);
         c.check(*this);
         view.reset();
@@ -380,7 +362,7 @@ TEST_F(IslandAccessTest, ActionsDoWhatAClickDoes) {
 }
 
 TEST_F(IslandAccessTest, CardAndClosedPillActions) {
-    build(pill(), false);
+    build(pillMetrics(), false);
     state->setHovering(true);
     press("Start focus");
     EXPECT_EQ(requests, QStringList{"toggleTimer"});
@@ -414,7 +396,7 @@ TEST_F(IslandAccessTest, CardAndClosedPillActions) {
 }
 
 TEST_F(IslandAccessTest, ElementsNeverDangle) {
-    build(notch());
+    build(notchMetrics());
     QAccessibleInterface* start = named("Start (Ctrl+Alt+Space)");
     ASSERT_NE(start, nullptr);
     const QAccessible::Id id = QAccessible::uniqueId(start);
@@ -442,7 +424,7 @@ TEST_F(IslandAccessTest, ElementsNeverDangle) {
 }
 
 TEST_F(IslandAccessTest, ChangesAreReported) {
-    build(notch());
+    build(notchMetrics());
     QStringList events;
     recordedEvents = &events;
     islandaccess::setEventSink(recordEvent);

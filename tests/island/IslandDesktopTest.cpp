@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 
 #include <xcb/xcb.h>
 
@@ -68,6 +70,31 @@ void clickAt(QPoint p) {
          QStringLiteral("click"), QStringLiteral("1")});
 }
 
+// The island as the program makes it for the desktop, over its own preferences and a real-time
+// scheduler.
+class DesktopIsland {
+public:
+    explicit DesktopIsland(const std::function<void(AppPreferences&)>& configure = {}) {
+        if (configure) configure(prefs);
+        controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
+        panel = dynamic_cast<IslandPanel*>(&controller->window());
+    }
+
+    UserDefaults defaults;
+    AppPreferences prefs{defaults};
+    QtScheduler scheduler;
+    FakeSound::Log chime;
+    TimerModel model{prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime)};
+    std::unique_ptr<IslandController> controller;
+    IslandPanel* panel = nullptr;
+};
+
+// Away from where the island will be.
+void movePointerAway() {
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+}
+
 class IslandDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -83,20 +110,14 @@ protected:
 };
 
 TEST_F(IslandDesktopTest, PeekThenClickOpensAndClickElsewhereCloses) {
-    UserDefaults defaults;
-    AppPreferences prefs(defaults);
-    QtScheduler scheduler;
-    FakeSound::Log chime;
-    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
-    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
-    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    DesktopIsland desk;
+    IslandController* controller = desk.controller.get();
+    IslandPanel* panel = desk.panel;
+    const AppPreferences& prefs = desk.prefs;
     ASSERT_NE(panel, nullptr);
     auto* content = new ClickToOpen(controller->island());
     panel->setContentWidget(content);
-
-    // Away from where the island will be.
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    movePointerAway();
     controller->applyVisibility();
     controller->peek();
     ASSERT_TRUE(
@@ -158,16 +179,11 @@ TEST_F(IslandDesktopTest, PeekThenClickOpensAndClickElsewhereCloses) {
 
 TEST_F(IslandDesktopTest, ClickBesideTheShapedOpenIslandClosesIt) {
     if (X11CompositorWatch::compositorRuns()) GTEST_SKIP() << "the window is not shaped";
-    UserDefaults defaults;
-    AppPreferences prefs(defaults);
-    QtScheduler scheduler;
-    FakeSound::Log chime;
-    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
-    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
-    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    DesktopIsland desk;
+    IslandController* controller = desk.controller.get();
+    IslandPanel* panel = desk.panel;
     ASSERT_NE(panel, nullptr);
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    movePointerAway();
     controller->applyVisibility();
     controller->expand(false);
     const QRect open = rectToQtGlobal(controller->window().frame()).toRect();
@@ -185,18 +201,12 @@ TEST_F(IslandDesktopTest, ClickBesideTheShapedOpenIslandClosesIt) {
 }
 
 TEST_F(IslandDesktopTest, HiddenPillLetsClicksThroughUntilThePointerArrives) {
-    UserDefaults defaults;
-    AppPreferences prefs(defaults);
-    prefs.setPillHideUntilHover(true);
-    QtScheduler scheduler;
-    FakeSound::Log chime;
-    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
-    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
-    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    DesktopIsland desk([](AppPreferences& prefs) { prefs.setPillHideUntilHover(true); });
+    IslandController* controller = desk.controller.get();
+    IslandPanel* panel = desk.panel;
     ASSERT_NE(panel, nullptr);
     panel->setContentWidget(new ClickToOpen(controller->island()));
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    movePointerAway();
     controller->applyVisibility();
     ASSERT_TRUE(
         waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
@@ -254,16 +264,11 @@ int windowDepth(const QWidget& w) {
 
 TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
     if (X11CompositorWatch::compositorRuns()) GTEST_SKIP() << "a compositor runs already";
-    UserDefaults defaults;
-    AppPreferences prefs(defaults);
-    QtScheduler scheduler;
-    FakeSound::Log chime;
-    TimerModel model(prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime));
-    auto controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
-    auto* panel = dynamic_cast<IslandPanel*>(&controller->window());
+    DesktopIsland desk;
+    IslandController* controller = desk.controller.get();
+    IslandPanel* panel = desk.panel;
     ASSERT_NE(panel, nullptr);
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("700")});
+    movePointerAway();
     controller->applyVisibility();
     ASSERT_TRUE(
         waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));

@@ -63,6 +63,25 @@ public:
 };
 
 // 1920 × 1080 at the origin with a 28-point top panel.
+// A pill on a screen without a notch under a 28-point top panel, and a notch of 200 × 32.
+inline IslandMetrics pillMetrics() {
+    IslandMetrics m;
+    m.notchHeight = 28;
+    m.menuBarDepth = 28;
+    m.style = IslandStyle::pill;
+    return m;
+}
+
+inline IslandMetrics notchMetrics() {
+    IslandMetrics m;
+    m.notchWidth = 200;
+    m.notchHeight = 32;
+    m.hasNotch = true;
+    m.style = IslandStyle::notch;
+    m.menuBarDepth = 32;
+    return m;
+}
+
 inline ScreenDescription mainScreen() {
     ScreenDescription s;
     s.frame = {0, 0, 1920, 1080};

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <memory>
 
+#include "island/IslandFixture.h"
 #include "island/IslandState.h"
 #include "island/IslandView.h"
 #include "island/IslandViewStyle.h"
@@ -21,24 +22,6 @@ namespace tw::test {
 namespace {
 
 using C = IslandControl;
-
-IslandMetrics pillMetrics() {
-    IslandMetrics m;
-    m.notchHeight = 28;
-    m.menuBarDepth = 28;
-    m.style = IslandStyle::pill;
-    return m;
-}
-
-IslandMetrics notchMetrics() {
-    IslandMetrics m;
-    m.notchWidth = 200;
-    m.notchHeight = 32;
-    m.hasNotch = true;
-    m.style = IslandStyle::notch;
-    m.menuBarDepth = 32;
-    return m;
-}
 
 // Records the regions of the paint events a widget receives.
 class PaintRecorder : public QObject {

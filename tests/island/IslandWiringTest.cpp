@@ -2,67 +2,42 @@
 // window, a hand-moved pointer and fake time.
 #include <gtest/gtest.h>
 
-#include <QDBusConnection>
-#include <QTemporaryDir>
 #include <memory>
 
-#include "app/AppDelegate.h"
+#include "app/DelegateFixture.h"
 #include "island/IslandFixture.h"
-#include "platform/fake/FakeHotKeys.h"
-#include "platform/fake/FakeSystemEvents.h"
-#include "timer/DriftLog.h"
 
 namespace tw::test {
 namespace {
 
 using Mode = TimerModel::Mode;
 
-class IslandWiringTest : public ::testing::Test {
+class IslandWiringTest : public DelegateFixture {
 protected:
-    ScopedTimeZone zone{"UTC"};
-    QTemporaryDir dir;
-    FakeScheduler scheduler{at("UTC", 2025, 3, 7, 10, 0)};
-    UserDefaults standard{dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"))};
-    UserDefaults appGroup{dir.filePath(QStringLiteral("group.dev.tarnwhistle.app.json"))};
-    FakeSystemEvents events;
-    DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
-    FakeSound::Log chime;
-    FakeHotKeys hotKeys;
     FakePointerMonitor pointer;
     FakeReducedMotion motion;
     FakeIslandWindow* window = nullptr;
-    int terminations = 0;
-    std::unique_ptr<AppDelegate> delegate;
+
+    // The island holds the pointer and motion fakes, which go before the base's delegate.
+    ~IslandWiringTest() override { delegate.reset(); }
 
     void launch() {
         pointer.setLocation({100, 500});
-        delegate = std::make_unique<AppDelegate>(AppEnvironment{
-            standard,
-            appGroup,
-            scheduler,
-            events,
-            drifts,
-            hotKeys,
-            [this] { return std::make_unique<FakeSound>(&chime); },
-            [this] { ++terminations; },
-            QDBusConnection(QStringLiteral("no-bus")),
-            [this](TimerModel& model, AppPreferences& preferences, Scheduler& clock,
-                   const DriftLog* log, TestimonialStore* testimonials, QObject* parent) {
-                auto w = std::make_unique<FakeIslandWindow>();
-                window = w.get();
-                IslandEnvironment env;
-                env.scheduler = &clock;
-                env.pointer = &pointer;
-                env.reducedMotion = &motion;
-                env.screens = [] { return QList<ScreenDescription>{mainScreen()}; };
-                env.window = std::move(w);
-                env.drifts = log;
-                env.testimonials = testimonials;
-                return std::make_unique<IslandController>(model, preferences, std::move(env),
-                                                          parent);
-            },
-        });
-        delegate->applicationDidFinishLaunching();
+        makeIsland = [this](TimerModel& model, AppPreferences& preferences, Scheduler& clock,
+                            const DriftLog* log, TestimonialStore* testimonials, QObject* parent) {
+            auto w = std::make_unique<FakeIslandWindow>();
+            window = w.get();
+            IslandEnvironment env;
+            env.scheduler = &clock;
+            env.pointer = &pointer;
+            env.reducedMotion = &motion;
+            env.screens = [] { return QList<ScreenDescription>{mainScreen()}; };
+            env.window = std::move(w);
+            env.drifts = log;
+            env.testimonials = testimonials;
+            return std::make_unique<IslandController>(model, preferences, std::move(env), parent);
+        };
+        DelegateFixture::launch();
     }
     IslandController& island() { return *delegate->controller(); }
 
