@@ -77,13 +77,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         // "Quit Tarnwhistle" on the island is the user's quit: it asks while a session runs and
         // cleans up, asked from the event loop rather than from inside the menu.
         controller_->onQuit = [self] {
-            if (!self) return;
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self] {
-                    if (self) self->applicationShouldTerminate(QuitReason::user);
-                },
-                Qt::QueuedConnection);
+            if (self) self->queueUserQuit();
         };
         controller_->applyVisibility();
         controller_->peek();
@@ -157,13 +151,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     // The user's quit, asked from the event loop rather than from inside the menu.
     menuBar->onQuit = [self] {
-        if (!self) return;
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self] {
-                if (self) self->applicationShouldTerminate(QuitReason::user);
-            },
-            Qt::QueuedConnection);
+        if (self) self->queueUserQuit();
     };
     // The TickTick hook will be given to the menu here as its task list (menuBar->tickTick).
     // 19. The tray icon follows menuBarIconEnabled, from now on.
@@ -303,6 +291,17 @@ bool AppDelegate::askToQuit() {
     const bool confirmed = box.clickedButton() == quit;
     question_ = nullptr;
     return confirmed;
+}
+
+void AppDelegate::queueUserQuit() {
+    // Asked from the event loop rather than from inside the menu that chose it.
+    const QPointer<AppDelegate> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (self) self->applicationShouldTerminate(QuitReason::user);
+        },
+        Qt::QueuedConnection);
 }
 
 AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason reason) {

@@ -121,6 +121,8 @@ private Q_SLOTS:
 private:
     void runFocusShortcuts(bool focusing);
     bool askToQuit();
+    // The user's quit from a menu (the tray's or the island's), on a later event-loop turn.
+    void queueUserQuit();
     void finishTermination();
     void publishOnBus();
 

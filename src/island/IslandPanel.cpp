@@ -26,21 +26,12 @@
 #include "platform/linux/X11CompositorWatch.h"
 #include "platform/linux/X11PointerMonitor.h"
 #include "shell/AppPreferences.h"
+#include "support/QtXcb.h"
 #include "support/XcbAtom.h"
 
 namespace tw {
 
 namespace {
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_window_t rootOf(xcb_connection_t* c) {
-    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
-}
 
 QRect toQRect(const RectF& r) {
     const QRectF q = rectToQtGlobal(r);
@@ -167,10 +158,10 @@ void IslandPanel::applyShape() {
 }
 
 void IslandPanel::applyDesktopStates() {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (!c) return;
     const auto window = static_cast<xcb_window_t>(winId());
-    const xcb_window_t root = rootOf(c);
+    const xcb_window_t root = xcbDefaultRoot(c);
     const xcb_atom_t netWmState = internAtom(c, "_NET_WM_STATE");
     const xcb_atom_t states[] = {
         internAtom(c, "_NET_WM_STATE_STICKY"), internAtom(c, "_NET_WM_STATE_ABOVE"),

@@ -2,7 +2,6 @@
 // monitor and Qt's timers, driven by real clicks through XTEST.
 #include <gtest/gtest.h>
 
-#include <QtGui/qguiapplication_platform.h>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QProcess>
@@ -26,6 +25,7 @@
 #include "platform/linux/X11CompositorWatch.h"
 #include "platform/linux/X11PointerMonitor.h"
 #include "shell/AppPreferences.h"
+#include "support/QtXcb.h"
 #include "timer/TimerModel.h"
 
 namespace tw::test {
@@ -50,9 +50,8 @@ private:
 // while the window's new input shape still sits in our buffer would go to the window below.
 void syncWithServer() {
     QCoreApplication::processEvents();
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11) return;
-    xcb_connection_t* c = x11->connection();
+    xcb_connection_t* c = qtXcbConnection();
+    if (!c) return;
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 

@@ -1,6 +1,5 @@
 #include "platform/linux/X11CompositorWatch.h"
 
-#include <QtGui/qguiapplication_platform.h>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdlib>
@@ -8,16 +7,12 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include "support/QtXcb.h"
 #include "support/XcbAtom.h"
 
 namespace tw {
 
 namespace {
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // The compositor selection of the default screen, the one the display name names.
 xcb_atom_t compositorSelection(xcb_connection_t* c) {
@@ -38,20 +33,15 @@ bool ownerExists(xcb_connection_t* c, xcb_atom_t selection) {
     return owned;
 }
 
-xcb_window_t defaultRoot(xcb_connection_t* c) {
-    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
-}
-
 }  // namespace
 
 bool X11CompositorWatch::compositorRuns() {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     return c && ownerExists(c, compositorSelection(c));
 }
 
 std::unique_ptr<X11CompositorWatch> X11CompositorWatch::create(QObject* parent) {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (!c || xcb_connection_has_error(c)) return nullptr;
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (!xfixes || !xfixes->present) return nullptr;
@@ -61,7 +51,7 @@ std::unique_ptr<X11CompositorWatch> X11CompositorWatch::create(QObject* parent) 
         c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
         nullptr));
     const xcb_atom_t selection = compositorSelection(c);
-    const xcb_window_t root = defaultRoot(c);
+    const xcb_window_t root = xcbDefaultRoot(c);
     if (selection == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return nullptr;
     xcb_xfixes_select_selection_input(c, root, selection,
                                       XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |

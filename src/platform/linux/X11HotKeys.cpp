@@ -1,6 +1,5 @@
 #include "platform/linux/X11HotKeys.h"
 
-#include <QtGui/qguiapplication_platform.h>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <algorithm>
@@ -17,15 +16,11 @@
 #include "shell/GlobalShortcut.h"
 #include "shell/KeyCodes.h"
 #include "shell/PreferenceTypes.h"
+#include "support/QtXcb.h"
 
 namespace tw {
 
 namespace {
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // Refuses every hot key as unavailable: there is no backend on this desktop.
 class UnavailableHotKeys final : public HotKeys {
@@ -164,7 +159,7 @@ struct X11HotKeys::Impl {
 };
 
 std::unique_ptr<X11HotKeys> X11HotKeys::create(QObject* parent) {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = qtXcbConnection();
     if (!connection || xcb_connection_has_error(connection)) return nullptr;
     const xcb_setup_t* setup = xcb_get_setup(connection);
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
@@ -349,7 +344,7 @@ std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent) {
 }
 
 quint32 x11BaseKeysym(quint32 keycode) {
-    xcb_connection_t* connection = qtConnection();
+    xcb_connection_t* connection = qtXcbConnection();
     if (!connection || keycode == 0 || keycode > 255) return 0;
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
     if (!symbols) return 0;

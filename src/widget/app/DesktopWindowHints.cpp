@@ -1,9 +1,8 @@
 #include "widget/app/DesktopWindowHints.h"
 
+#include "support/QtXcb.h"
 #include "support/XcbAtom.h"
 
-#include <QtGui/qguiapplication_platform.h>
-#include <QGuiApplication>
 #include <QWindow>
 #include <vector>
 
@@ -12,9 +11,8 @@
 namespace tw {
 
 void applyDesktopWindowHints(QWindow& window) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection()) return;
-    xcb_connection_t* c = x11->connection();
+    xcb_connection_t* c = qtXcbConnection();
+    if (!c) return;
     const auto id = static_cast<xcb_window_t>(window.winId());
 
     const uint32_t allDesktops = 0xFFFFFFFF;
