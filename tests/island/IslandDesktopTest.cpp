@@ -86,6 +86,9 @@ public:
     TimerModel model{prefs, defaults, scheduler, std::make_unique<FakeSound>(&chime)};
     std::unique_ptr<IslandController> controller;
     IslandPanel* panel = nullptr;
+
+    // Mapped and drawn on the X server.
+    bool shown() const { return panel->isVisible() && panel->windowHandle()->isExposed(); }
 };
 
 // Away from where the island will be.
@@ -119,8 +122,7 @@ TEST_F(IslandDesktopTest, PeekThenClickOpensAndClickElsewhereCloses) {
     movePointerAway();
     controller->applyVisibility();
     controller->peek();
-    ASSERT_TRUE(
-        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(waitUntil([&] { return desk.shown(); }));
     EXPECT_TRUE(controller->island().isExpanded());
     EXPECT_FALSE(panel->isActiveWindow());  // the peek takes no focus
 
@@ -186,10 +188,8 @@ TEST_F(IslandDesktopTest, ClickBesideTheShapedOpenIslandClosesIt) {
     controller->applyVisibility();
     controller->expand(false);
     const QRect open = rectToQtGlobal(controller->window().frame()).toRect();
-    ASSERT_TRUE(waitUntil([&] {
-        return panel->isVisible() && panel->windowHandle()->isExposed() &&
-               panel->geometry() == open && !panel->mask().isEmpty();
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return desk.shown() && panel->geometry() == open && !panel->mask().isEmpty(); }));
 
     // Low in the shadow margin: inside the window, outside its shape, so the press goes to
     // what lies below it.
@@ -207,8 +207,7 @@ TEST_F(IslandDesktopTest, HiddenPillLetsClicksThroughUntilThePointerArrives) {
     panel->setContentWidget(new ClickToOpen(controller->island()));
     movePointerAway();
     controller->applyVisibility();
-    ASSERT_TRUE(
-        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(waitUntil([&] { return desk.shown(); }));
     EXPECT_TRUE(controller->island().pillHidden());
     EXPECT_EQ(panel->alpha(), 0);
     EXPECT_TRUE(panel->windowHandle()->flags() & Qt::WindowTransparentForInput);
@@ -269,8 +268,7 @@ TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
     ASSERT_NE(panel, nullptr);
     movePointerAway();
     controller->applyVisibility();
-    ASSERT_TRUE(
-        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(waitUntil([&] { return desk.shown(); }));
     const QRect where = panel->geometry();
     // No compositor: an opaque window cut to the island's outline.
     EXPECT_FALSE(panel->isTranslucent());
@@ -280,8 +278,7 @@ TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
     // One starts: the window is made again with an alpha channel, where it was and as it was.
     auto compositor = std::make_unique<CompositorSelection>();
     ASSERT_TRUE(waitUntil([&] { return panel->isTranslucent(); }, 5000));
-    ASSERT_TRUE(
-        waitUntil([&] { return panel->isVisible() && panel->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(waitUntil([&] { return desk.shown(); }));
     EXPECT_EQ(windowDepth(*panel), 32);
     EXPECT_TRUE(panel->mask().isEmpty());
     EXPECT_EQ(panel->geometry(), where);
