@@ -10,7 +10,7 @@
 #include "island/IslandView.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace {

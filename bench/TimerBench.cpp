@@ -2,7 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "support/Calendar.h"
 #include "timer/TimerModel.h"
 

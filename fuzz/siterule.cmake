@@ -1,1 +1,1 @@
-tw_fuzzer(siterule siterule.cpp ${SRC}/distraction/SiteRule.cpp)
+tw_fuzzer(siterule siterule.cpp ${SRC}/preferences/SiteRule.cpp)

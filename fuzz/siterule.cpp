@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "distraction/SiteRule.h"
+#include "preferences/SiteRule.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first line is the rule text, the rest an address to match against.

@@ -10,7 +10,7 @@
 
 #include "platform/UserDefaults.h"
 #include "platform/linux/QtScheduler.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 int main(int argc, char** argv) {

@@ -1,20 +1,16 @@
 #include "app/AppDelegate.h"
 
 #include "island/IslandController.h"
-#include "settings/TestimonialStore.h"
+#include "timer/TestimonialStore.h"
 #include "widget/FocusWidgetBridge.h"
-
-#include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
 
 #include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
-#include "distraction/SiteRule.h"
+#include "distraction/DriftCounter.h"
+#include "platform/Confirmation.h"
 #include "platform/SystemEvents.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
 #include "shell/MenuBarController.h"
 #include "timer/DriftLog.h"
@@ -84,7 +80,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     // 4. TickTick: the hook will receive its task client here.
-    // 5. TickTick: the hook will attach to the model here (chained onPhaseCompleted).
+    // 5. TickTick: the hook will attach to the model here (through phaseCompleted).
     // 6. TickTick: a subscription to the client's connection flag (equal values removed) will
     //    call the hook's refresh here.
 
@@ -104,9 +100,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     //     island's showBlockedSite; then started.
 
     // 12. Focus activity runs the user's Do Not Disturb shortcuts.
-    model().onFocusActivityChanged = [self](bool focusing) {
-        if (self) self->runFocusShortcuts(focusing);
-    };
+    connect(&model(), &TimerModel::focusActivityChanged, this,
+            [this](bool focusing) { runFocusShortcuts(focusing); });
     // 13. A restored running focus phase counts as one that has just started.
     if (model().mode() == TimerModel::Mode::focus &&
         model().runState() == TimerModel::RunState::running) {
@@ -208,7 +203,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::publishOnBus() {
     QDBusConnection& bus = env_.sessionBus;
     if (!bus.isConnected()) return;
-    status_ = new StatusService(*this);
+    status_ = new StatusService(*this, bus, QLatin1String(SingleInstance::kObjectPath));
     publishedObject_ =
         bus.registerObject(QLatin1String(SingleInstance::kObjectPath), status_,
                            QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSlots |
@@ -233,64 +228,28 @@ void AppDelegate::runFocusShortcuts(bool focusing) {
 }
 
 void AppDelegate::handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft) {
-    // The blocker repeats its warning on every check while the countdown runs; one countdown is
-    // one drift. A countdown begins when a rule first shows, when another rule takes its place,
-    // or when the count starts over (another matching tab); nothing (rule absent) ends it.
-    if (ruleText) {
-        const bool begins =
-            !warningRule_ || *warningRule_ != *ruleText || secondsLeft > warningSecondsLeft_;
-        warningRule_ = ruleText;
-        warningSecondsLeft_ = secondsLeft;
-        if (begins) recordDrift(driftKey(*ruleText));
-    } else {
-        warningRule_.reset();
-        warningSecondsLeft_ = 0;
-    }
+    drifts().siteWarning(ruleText, secondsLeft);
     if (controller_) controller_->showBlockWarning(ruleText, secondsLeft);
 }
 
-QString AppDelegate::driftKey(const QString& ruleText) {
-    if (const auto rule = SiteRule::parse(ruleText)) return rule->host;
-    return ruleText;
-}
-
-void AppDelegate::recordDrift(const QString& key) {
-    TimerModel& m = model();
-    if (m.mode() != TimerModel::Mode::focus || m.runState() == TimerModel::RunState::idle ||
-        key.isEmpty()) {
-        return;
-    }
-    m.setDriftsThisSession(m.driftsThisSession() + 1);
-    env_.driftLog.record(key, env_.scheduler.now());
+DriftCounter& AppDelegate::drifts() {
+    if (!drifts_) drifts_ = new DriftCounter(model(), env_.driftLog, env_.scheduler, this);
+    return *drifts_;
 }
 
 bool AppDelegate::askToQuit() {
-    // Without a widget application there is no way to ask; the user did ask to quit.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
+    // Without a way to ask, the user did ask to quit.
+    if (!env_.confirmation) return true;
     TimerModel& m = model();
-    QMessageBox box;
-    question_ = &box;
-    box.setIcon(QMessageBox::Question);
-    box.setWindowTitle(QStringLiteral("Tarnwhistle"));
-    box.setText(QStringLiteral("Quit Tarnwhistle?"));
-    box.setInformativeText(QStringLiteral("Quit and end the ") + m.formattedRemaining() +
-                           QLatin1Char(' ') + TimerModel::title(m.mode()).toLower() +
-                           QStringLiteral(" session?"));
-    // One role for both keeps them in this order on every desktop's button layout.
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::ActionRole);
-    QPushButton* quit = box.addButton(QStringLiteral("Quit"), QMessageBox::ActionRole);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    // Bring the question to the front once it is on screen.
-    QTimer::singleShot(0, &box, [&box] {
-        box.raise();
-        box.activateWindow();
-    });
-    box.exec();
-    const bool confirmed = box.clickedButton() == quit;
-    question_ = nullptr;
-    return confirmed;
+    Confirmation::Question question;
+    question.title = QStringLiteral("Tarnwhistle");
+    question.text = QStringLiteral("Quit Tarnwhistle?");
+    question.informativeText = QStringLiteral("Quit and end the ") + m.formattedRemaining() +
+                               QLatin1Char(' ') + TimerModel::title(m.mode()).toLower() +
+                               QStringLiteral(" session?");
+    question.cancelLabel = QStringLiteral("Cancel");
+    question.confirmLabel = QStringLiteral("Quit");
+    return env_.confirmation->ask(question);
 }
 
 void AppDelegate::queueUserQuit() {
@@ -309,10 +268,9 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
     if (terminating_) return TerminateReply::later;
 
     // 1-2. Ask only when the user quits during a running or paused session.
-    if (reason == QuitReason::user && question_) {
+    if (reason == QuitReason::user && env_.confirmation && env_.confirmation->isAsking()) {
         // Already asking: the open question decides.
-        question_->raise();
-        question_->activateWindow();
+        env_.confirmation->raise();
         return TerminateReply::cancel;
     }
     if (reason == QuitReason::user && model().isActive()) {
@@ -323,7 +281,7 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
     }
     terminating_ = true;
     // A system quit closes a question still open; its answer no longer matters.
-    if (question_) question_->done(0);
+    if (env_.confirmation) env_.confirmation->dismiss();
 
     // 3. The site blocker will be suspended and refreshed here, and the settings controller's
     //    resetDNDSetup will drop a half-finished Do Not Disturb set-up here. Then the session

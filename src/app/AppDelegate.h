@@ -12,13 +12,13 @@
 
 #include "platform/Scheduler.h"
 #include "platform/Sound.h"
-#include "shell/PreferenceTypes.h"
-
-class QMessageBox;
+#include "preferences/PreferenceTypes.h"
 
 namespace tw {
 
 class AppPreferences;
+class Confirmation;
+class DriftCounter;
 class DriftLog;
 class IslandController;
 class TestimonialStore;
@@ -48,6 +48,8 @@ struct AppEnvironment {
     std::function<std::unique_ptr<IslandController>(TimerModel&, AppPreferences&, Scheduler&,
                                                     const DriftLog*, TestimonialStore*, QObject*)>
         makeIsland;
+    // Asks the quit question; without it a user's quit goes ahead unasked.
+    Confirmation* confirmation = nullptr;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -102,12 +104,10 @@ public:
     GlobalShortcuts* globalShortcuts() const { return shortcuts_; }
 
     // The site blocker's warning for `ruleText` (none when the warning ends) with the seconds
-    // left before the tab is blanked: records one drift for the site per countdown.
+    // left before the tab is blanked: the island shows it, and one countdown counts one drift.
     void handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft);
-    // The drift-log key of a rule: its host, or the text itself when it is not a rule.
-    static QString driftKey(const QString& ruleText);
-    // Counts a drift in the running or paused focus session and in the drift log.
-    void recordDrift(const QString& key);
+    // The drift counter of the model; made on first use.
+    DriftCounter& drifts();
 
 Q_SIGNALS:
     // Another copy asked this one to show its island.
@@ -140,9 +140,7 @@ private:
     bool terminated_ = false;
     bool ownsBusName_ = false;
     bool publishedObject_ = false;
-    std::optional<QString> warningRule_;  // the rule whose countdown is showing
-    int warningSecondsLeft_ = 0;
-    QPointer<QMessageBox> question_;
+    DriftCounter* drifts_ = nullptr;
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;
 };

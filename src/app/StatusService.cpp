@@ -1,5 +1,7 @@
 #include "app/StatusService.h"
 
+#include <QDBusMessage>
+#include <QVariantMap>
 #include <algorithm>
 #include <limits>
 
@@ -9,8 +11,42 @@
 
 namespace tw {
 
-StatusService::StatusService(AppDelegate& delegate) : QObject(&delegate), delegate_(&delegate) {
+StatusService::StatusService(AppDelegate& delegate, QDBusConnection bus, QString objectPath)
+    : QObject(&delegate),
+      delegate_(&delegate),
+      bus_(std::move(bus)),
+      objectPath_(std::move(objectPath)) {
     connect(&delegate, &AppDelegate::showIslandRequested, this, &StatusService::IslandRequested);
+    TimerModel& model = delegate.model();
+    connect(&model, &TimerModel::modeChanged, this, [this] { changed("Mode"); });
+    connect(&model, &TimerModel::runStateChanged, this, [this] { changed("RunState"); });
+    connect(&model, &TimerModel::remainingChanged, this, [this] { changed("Remaining"); });
+    connect(&model, &TimerModel::endDateChanged, this, [this] { changed("EndDate"); });
+    connect(&model, &TimerModel::sessionIDChanged, this, [this] { changed("SessionID"); });
+}
+
+void StatusService::changed(const char* property) {
+    const QString name = QLatin1String(property);
+    if (pending_.contains(name)) return;
+    if (pending_.isEmpty()) {
+        QMetaObject::invokeMethod(this, &StatusService::announce, Qt::QueuedConnection);
+    }
+    pending_.append(name);
+}
+
+void StatusService::announce() {
+    if (pending_.isEmpty()) return;
+    QVariantMap values;
+    for (const QString& name : std::as_const(pending_)) {
+        values.insert(name, property(name.toLatin1().constData()));
+    }
+    pending_.clear();
+    if (!bus_.isConnected()) return;
+    QDBusMessage signal =
+        QDBusMessage::createSignal(objectPath_, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << QStringLiteral("dev.tarnwhistle.app") << values << QStringList();
+    bus_.send(signal);
 }
 
 QString StatusService::mode() const {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 namespace tw {
 
@@ -12,7 +14,9 @@ class AppDelegate;
 // dev.tarnwhistle.app: the timer's mode, run state, seconds left, end date (seconds since 1970,
 // 0 when not running) and session identity, and Quit(), which quits the way the user does
 // (asking first while a session runs). IslandRequested tells that a second copy asked this one
-// to show its island.
+// to show its island. Every change of a property is announced with the standard
+// org.freedesktop.DBus.Properties.PropertiesChanged signal, the changes of one event-loop turn
+// in one signal, so that scripts and status bars need not poll.
 class StatusService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "dev.tarnwhistle.app")
@@ -22,7 +26,8 @@ class StatusService : public QObject {
     Q_PROPERTY(double EndDate READ endDate)
     Q_PROPERTY(QString SessionID READ sessionID)
 public:
-    explicit StatusService(AppDelegate& delegate);
+    // Announces its changes on `bus` at `objectPath`.
+    StatusService(AppDelegate& delegate, QDBusConnection bus, QString objectPath);
 
     QString mode() const;
     QString runState() const;
@@ -37,7 +42,13 @@ Q_SIGNALS:
     void IslandRequested();
 
 private:
+    void changed(const char* property);
+    void announce();
+
     QPointer<AppDelegate> delegate_;
+    QDBusConnection bus_;
+    QString objectPath_;
+    QStringList pending_;  // properties changed since the last announcement
 };
 
 }  // namespace tw

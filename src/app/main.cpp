@@ -8,18 +8,17 @@
 #include <cstring>
 #include <memory>
 
-#include <xcb/xcb.h>
-
 #include "app/AppDelegate.h"
 #include "app/FocusControl.h"
+#include "app/LinuxDesktop.h"
 #include "app/SingleInstance.h"
-#include "island/IslandController.h"
-#include "island/IslandPanel.h"
+#include "platform/Confirmation.h"
+#include "platform/HotKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/linux/ChimeSound.h"
+#include "platform/linux/DisplayProbe.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/QtScheduler.h"
-#include "platform/linux/X11HotKeys.h"
 #include "support/Paths.h"
 #include "timer/DriftLog.h"
 
@@ -41,28 +40,6 @@ const char kUsage[] =
     "  pause-or-resume        pause the running session or resume the paused one\n"
     "  end-focus              end the session without completing it\n";
 
-bool hasEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
-// Whether a window system can be reached: an X server that accepts a connection, or a Wayland
-// socket. An explicit QT_QPA_PLATFORM other than those two (offscreen, vnc) is taken as is.
-bool displayReachable() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0 &&
-        std::strncmp(platform, "wayland", 7) != 0) {
-        return true;
-    }
-    if (hasEnv("DISPLAY")) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        const bool ok = connection && xcb_connection_has_error(connection) == 0;
-        if (connection) xcb_disconnect(connection);
-        if (ok) return true;
-    }
-    return hasEnv("WAYLAND_DISPLAY") && (!platform || std::strncmp(platform, "wayland", 7) == 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +59,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    if (!displayReachable()) {
+    if (!tw::displayReachable()) {
         std::fputs(
             "Tarnwhistle needs a graphical desktop session, but no display could be opened.\n",
             stderr);
@@ -110,6 +87,7 @@ int main(int argc, char** argv) {
     options.catchTerminationSignals = true;
     tw::LinuxSystemEvents events(scheduler, options);
     const std::unique_ptr<tw::HotKeys> hotKeys = tw::createSystemHotKeys();
+    const std::unique_ptr<tw::Confirmation> confirmation = tw::createConfirmation();
 
     tw::AppDelegate delegate(tw::AppEnvironment{
         standard,
@@ -121,11 +99,8 @@ int main(int argc, char** argv) {
         [] { return tw::loadCompletionChime(); },
         [] { QCoreApplication::exit(0); },
         QDBusConnection::sessionBus(),
-        [](tw::TimerModel& model, tw::AppPreferences& preferences, tw::Scheduler& scheduler,
-           const tw::DriftLog* drifts, tw::TestimonialStore* testimonials, QObject* parent) {
-            return tw::makeDesktopIsland(model, preferences, scheduler, drifts, testimonials,
-                                         parent);
-        },
+        tw::desktopIslandFactory(),
+        confirmation.get(),
     });
     // Launching has finished once the event loop runs.
     QMetaObject::invokeMethod(&delegate, &tw::AppDelegate::applicationDidFinishLaunching,

@@ -8,9 +8,9 @@
 #include <numbers>
 
 #include "island/IslandViewStyle.h"
-#include "settings/TestimonialStore.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/DriftLog.h"
+#include "timer/TestimonialStore.h"
 
 namespace tw {
 

@@ -8,7 +8,7 @@
 
 #include "island/IslandState.h"
 #include "island/IslandViewText.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace tw {

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "island/CompletionCelebration.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 
 namespace tw {
 
@@ -142,16 +142,8 @@ IslandController::IslandController(TimerModel& model, AppPreferences& preference
         lastActive_ = active;
         updateFrame();
     });
-    auto previousPhaseComplete = std::move(model_.onPhaseComplete);
-    model_.onPhaseComplete = [self, previousPhaseComplete](Mode mode) {
-        if (previousPhaseComplete) previousPhaseComplete(mode);
-        if (self) self->celebrate(mode);
-    };
-    auto previousAutoPaused = std::move(model_.onAutoPaused);
-    model_.onAutoPaused = [self, previousAutoPaused] {
-        if (previousAutoPaused) previousAutoPaused();
-        if (self) self->expand(false);
-    };
+    connect(&model_, &TimerModel::phaseComplete, this, [this](Mode mode) { celebrate(mode); });
+    connect(&model_, &TimerModel::autoPaused, this, [this] { expand(false); });
 
     // The views.
     connect(island_.get(), &IslandState::isHoveringChanged, this, [this] {

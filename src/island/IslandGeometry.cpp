@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 
 namespace tw {
 

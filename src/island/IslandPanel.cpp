@@ -4,8 +4,6 @@
 
 #include "island/IslandViewStyle.h"
 
-#include <xcb/xcb.h>
-
 #include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
@@ -22,12 +20,7 @@
 #include "island/IslandController.h"
 #include "island/IslandView.h"
 #include "island/QtScreens.h"
-#include "platform/linux/DesktopReducedMotion.h"
-#include "platform/linux/X11CompositorWatch.h"
-#include "platform/linux/X11PointerMonitor.h"
-#include "shell/AppPreferences.h"
-#include "support/QtXcb.h"
-#include "support/XcbAtom.h"
+#include "preferences/AppPreferences.h"
 
 namespace tw {
 
@@ -44,7 +37,7 @@ constexpr int alphaAnimationMs = 200;
 
 }  // namespace
 
-IslandPanel::IslandPanel(QWidget* parent)
+IslandPanel::IslandPanel(std::shared_ptr<WindowHints> hints, bool compositing, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint) {
     setObjectName(QStringLiteral("IslandPanel"));
@@ -52,7 +45,8 @@ IslandPanel::IslandPanel(QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setAttribute(Qt::WA_QuitOnClose, false);
-    translucent_ = X11CompositorWatch::compositorRuns();
+    hints_ = std::move(hints);
+    translucent_ = compositing;
     if (translucent_) {
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -158,52 +152,8 @@ void IslandPanel::applyShape() {
 }
 
 void IslandPanel::applyDesktopStates() {
-    xcb_connection_t* c = qtXcbConnection();
-    if (!c) return;
-    const auto window = static_cast<xcb_window_t>(winId());
-    const xcb_window_t root = xcbDefaultRoot(c);
-    const xcb_atom_t netWmState = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t states[] = {
-        internAtom(c, "_NET_WM_STATE_STICKY"), internAtom(c, "_NET_WM_STATE_ABOVE"),
-        internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
-    const xcb_atom_t netWmDesktop = internAtom(c, "_NET_WM_DESKTOP");
-    const uint32_t allDesktops = 0xFFFFFFFF;
-    if (!isVisible()) {
-        // Before mapping the window manager reads the properties.
-        xcb_change_property(c, XCB_PROP_MODE_APPEND, window, netWmState, XCB_ATOM_ATOM, 32, 4,
-                            states);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, netWmDesktop, XCB_ATOM_CARDINAL, 32,
-                            1, &allDesktops);
-    } else {
-        // Once mapped the window manager is asked.
-        for (const xcb_atom_t state : states) {
-            xcb_client_message_event_t ev;
-            memset(&ev, 0, sizeof ev);
-            ev.response_type = XCB_CLIENT_MESSAGE;
-            ev.format = 32;
-            ev.window = window;
-            ev.type = netWmState;
-            ev.data.data32[0] = 1;  // _NET_WM_STATE_ADD
-            ev.data.data32[1] = state;
-            ev.data.data32[3] = 1;  // from a normal application
-            xcb_send_event(
-                c, 0, root,
-                XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                reinterpret_cast<const char*>(&ev));
-        }
-        xcb_client_message_event_t ev;
-        memset(&ev, 0, sizeof ev);
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = window;
-        ev.type = netWmDesktop;
-        ev.data.data32[0] = allDesktops;
-        ev.data.data32[1] = 1;
-        xcb_send_event(c, 0, root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&ev));
-    }
-    xcb_flush(c);
+    QWindow* window = windowHandle();
+    if (hints_ && window) hints_->keepOnEveryWorkspace(*window, WindowHints::Layer::above);
 }
 
 void IslandPanel::showEvent(QShowEvent* event) {
@@ -397,17 +347,17 @@ bool IslandPanel::eventFilter(QObject* watched, QEvent* event) {
 std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPreferences& preferences,
                                                     Scheduler& scheduler, const DriftLog* drifts,
                                                     TestimonialStore* testimonials,
-                                                    QObject* parent) {
-    auto monitor = std::make_unique<X11PointerMonitor>();
-    X11PointerMonitor* monitorPtr = monitor.get();
-    auto reducedMotion = std::make_unique<DesktopReducedMotion>();
-    ReducedMotion* reducedMotionPtr = reducedMotion.get();
-    auto panel = std::make_unique<IslandPanel>();
+                                                    DesktopIslandParts parts, QObject* parent) {
+    PointerMonitor* monitorPtr = parts.pointer.get();
+    ReducedMotion* reducedMotionPtr = parts.reducedMotion.get();
+    CompositorWatch* watch = parts.compositor.get();
+    auto panel =
+        std::make_unique<IslandPanel>(std::move(parts.windowHints), watch && watch->runs());
     IslandPanel* panelPtr = panel.get();
     IslandEnvironment env;
     env.scheduler = &scheduler;
-    env.ownedPointer = std::move(monitor);
-    env.ownedReducedMotion = std::move(reducedMotion);
+    env.ownedPointer = std::move(parts.pointer);
+    env.ownedReducedMotion = std::move(parts.reducedMotion);
     env.screens = [] { return connectedScreens(); };
     env.window = std::move(panel);
     env.drifts = drifts;
@@ -440,13 +390,13 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
 
     // A compositor that starts after the island (a session's autostart runs in any order), or
     // stops: translucent or shaped from then on. The watch belongs to the controller.
-    if (X11CompositorWatch* watch = X11CompositorWatch::create(c).release()) {
-        panelPtr->setCompositing(watch->runs());
-        QObject::connect(watch, &X11CompositorWatch::runsChanged, panelPtr,
+    if (watch) {
+        parts.compositor.release()->setParent(c);
+        QObject::connect(watch, &CompositorWatch::runsChanged, panelPtr,
                          [panelPtr](bool runs) { panelPtr->setCompositing(runs); });
     }
 
-    QObject::connect(monitorPtr, &X11PointerMonitor::activeWindowChanged, c,
+    QObject::connect(monitorPtr, &PointerMonitor::activeWindowChanged, c,
                      [c] { c->activeWindowChanged(); });
     // Screens: added, removed, moved, resized, a top panel appearing.
     const auto watchScreen = [c](QScreen* s) {

@@ -14,6 +14,9 @@
 #include <optional>
 
 #include "island/IslandWindow.h"
+#include "platform/DesktopWindows.h"
+#include "platform/PointerMonitor.h"
+#include "platform/ReducedMotion.h"
 
 class QPropertyAnimation;
 
@@ -29,7 +32,9 @@ class TimerModel;
 class IslandPanel final : public QWidget, public IslandWindow {
     Q_OBJECT
 public:
-    explicit IslandPanel(QWidget* parent = nullptr);
+    // `hints` keeps the window on every workspace (may be null); `compositing` says whether a
+    // compositor runs now.
+    IslandPanel(std::shared_ptr<WindowHints> hints, bool compositing, QWidget* parent = nullptr);
     ~IslandPanel() override;
 
     // The island views: placed in the top-centre container, filling it.
@@ -89,15 +94,25 @@ private:
     bool maskApplied_ = false;
     QPropertyAnimation* alphaAnimation_ = nullptr;
     QPointer<QWidget> accessibleAnnouncer_;
+    std::shared_ptr<WindowHints> hints_;
+};
+
+// What the island needs of the desktop it runs on.
+struct DesktopIslandParts {
+    std::unique_ptr<PointerMonitor> pointer;
+    std::unique_ptr<ReducedMotion> reducedMotion;
+    std::unique_ptr<CompositorWatch> compositor;  // null: no compositor can be watched
+    std::shared_ptr<WindowHints> windowHints;     // null: no window-manager hints
 };
 
 // The island on the real desktop: the controller with an IslandPanel showing an IslandView, the
-// X11 pointer monitor, the desktop's reduce-motion setting and Qt's screens, kept in step with
-// screen changes, active-window changes and a compositor starting or stopping. The returned
-// controller owns all of them.
+// desktop's pointer monitor and reduce-motion setting and Qt's screens, kept in step with screen
+// changes, active-window changes and a compositor starting or stopping. The returned controller
+// owns all of them.
 std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPreferences& preferences,
                                                     Scheduler& scheduler, const DriftLog* drifts,
                                                     TestimonialStore* testimonials,
+                                                    DesktopIslandParts parts,
                                                     QObject* parent = nullptr);
 
 }  // namespace tw

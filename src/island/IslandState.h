@@ -12,7 +12,7 @@
 
 #include "island/CompletionCelebration.h"
 #include "island/IslandGeometry.h"
-#include "shell/PreferenceTypes.h"
+#include "preferences/PreferenceTypes.h"
 #include "timer/TimerModel.h"
 
 namespace tw {

@@ -19,7 +19,7 @@
 #include "island/IslandAccessibility.h"
 #include "island/IslandState.h"
 #include "island/IslandViewText.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace tw {

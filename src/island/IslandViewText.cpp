@@ -1,6 +1,6 @@
 #include "island/IslandViewText.h"
 
-#include "shell/KeyCodes.h"
+#include "preferences/PreferenceTypes.h"
 
 #include <QRegularExpression>
 #include <algorithm>

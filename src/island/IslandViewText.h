@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "shell/PreferenceTypes.h"
+#include "preferences/PreferenceTypes.h"
 #include "timer/TimerModel.h"
 
 namespace tw::islandtext {

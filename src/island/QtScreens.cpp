@@ -4,23 +4,14 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "support/QtCoordinates.h"
+
 namespace tw {
 
 namespace {
 
-// The y of the primary screen's bottom edge in Qt coordinates: the y-up origin.
-double originY(const QRect& primary) {
-    return double(primary.y()) + double(primary.height());
-}
-
 bool haveGuiApplication() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
-QRect primaryGeometry() {
-    if (!haveGuiApplication()) return {};
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? primary->geometry() : QRect();
 }
 
 // QRect::bottom() is y + height − 1; the geometry wants the exclusive edges, so work from
@@ -30,37 +21,6 @@ QRectF exact(const QRect& r) {
 }
 
 }  // namespace
-
-RectF rectFromQtGlobal(const QRectF& rect, const QRect& primary) {
-    return {rect.x() - primary.x(), originY(primary) - (rect.y() + rect.height()), rect.width(),
-            rect.height()};
-}
-
-QRectF rectToQtGlobal(const RectF& rect, const QRect& primary) {
-    return QRectF(rect.x + primary.x(), originY(primary) - rect.maxY(), rect.width, rect.height);
-}
-
-PointF pointFromQtGlobal(const QPointF& point, const QRect& primary) {
-    return {point.x() - primary.x(), originY(primary) - point.y()};
-}
-
-QPointF pointToQtGlobal(PointF point, const QRect& primary) {
-    return QPointF(point.x + primary.x(), originY(primary) - point.y);
-}
-
-QRectF rectToQtLocal(const RectF& rect, double containerHeight) {
-    return QRectF(rect.x, containerHeight - rect.maxY(), rect.width, rect.height);
-}
-
-RectF rectFromQtGlobal(const QRectF& rect) {
-    return rectFromQtGlobal(rect, primaryGeometry());
-}
-QRectF rectToQtGlobal(const RectF& rect) {
-    return rectToQtGlobal(rect, primaryGeometry());
-}
-PointF pointFromQtGlobal(const QPointF& point) {
-    return pointFromQtGlobal(point, primaryGeometry());
-}
 
 ScreenDescription describeScreen(const QScreen& screen, const QRect& primary) {
     ScreenDescription d;
@@ -76,7 +36,7 @@ ScreenDescription describeScreen(const QScreen& screen, const QRect& primary) {
 }
 
 ScreenDescription describeScreen(const QScreen& screen) {
-    return describeScreen(screen, primaryGeometry());
+    return describeScreen(screen, primaryScreenGeometry());
 }
 
 QString displayID(const QScreen& screen) {
@@ -91,7 +51,7 @@ QString displayID(const QScreen& screen) {
 QList<ScreenDescription> connectedScreens() {
     QList<ScreenDescription> out;
     if (!haveGuiApplication()) return out;
-    const QRect primary = primaryGeometry();
+    const QRect primary = primaryScreenGeometry();
     for (const QScreen* s : QGuiApplication::screens()) {
         if (s) out.append(describeScreen(*s, primary));
     }

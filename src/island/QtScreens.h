@@ -23,25 +23,11 @@
 #include <optional>
 
 #include "island/IslandGeometry.h"
+#include "support/QtCoordinates.h"
 
 class QScreen;
 
 namespace tw {
-
-// Pure conversions against an explicit primary-screen geometry.
-RectF rectFromQtGlobal(const QRectF& rect, const QRect& primaryGeometry);
-QRectF rectToQtGlobal(const RectF& rect, const QRect& primaryGeometry);
-PointF pointFromQtGlobal(const QPointF& point, const QRect& primaryGeometry);
-QPointF pointToQtGlobal(PointF point, const QRect& primaryGeometry);
-
-// A y-up rectangle inside a container of height `containerHeight` (both y-up, origin at the
-// container's bottom-left) as Qt widget coordinates (origin top-left, y down).
-QRectF rectToQtLocal(const RectF& rect, double containerHeight);
-
-// The same conversions against the current primary screen (the zero rectangle without one).
-RectF rectFromQtGlobal(const QRectF& rect);
-QRectF rectToQtGlobal(const RectF& rect);
-PointF pointFromQtGlobal(const QPointF& point);
 
 // The screen as the island geometry sees it, relative to `primaryGeometry`.
 ScreenDescription describeScreen(const QScreen& screen, const QRect& primaryGeometry);

@@ -5,7 +5,7 @@
 // remove it, register a combination under an identifier, and release it again.
 //
 // Combinations are given in the stored form of the shortcuts: the classic virtual key code and
-// the modifier mask of shell/PreferenceTypes.h (command 256, shift 512, option 2048, control
+// the modifier mask of preferences/PreferenceTypes.h (command 256, shift 512, option 2048, control
 // 4096). The backend translates them to what the window system understands.
 
 #include <QList>
@@ -14,6 +14,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include "platform/KeyModifiers.h"
+
+class QKeyEvent;
 
 namespace tw {
 
@@ -85,6 +89,9 @@ public:
                                                    const HotKeyID& id) = 0;
     // Releases a combination; an unknown or already released reference does nothing.
     virtual void unregisterHotKey(HotKeyRef ref) = 0;
+    // The key of a key press of this application in the stored form; nothing for a key the
+    // backend cannot name.
+    virtual std::optional<RecordedKey> recordedKey(const QKeyEvent& event) const = 0;
 
     int handlerCount() const { return int(handlers_.size()); }
 

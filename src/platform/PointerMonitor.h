@@ -4,14 +4,14 @@
 // application's windows too. Watches are tokens; the monitor listens to the window system only
 // while at least one watch exists, so an island that watches nothing costs nothing.
 //
-// Locations are in the island's y-up global coordinates (see island/IslandGeometry.h).
+// Locations are in the island's y-up global coordinates (see support/Geometry.h).
 
 #include <QObject>
 #include <functional>
 #include <map>
 #include <memory>
 
-#include "island/IslandGeometry.h"
+#include "support/Geometry.h"
 
 namespace tw {
 
@@ -57,6 +57,10 @@ public:
     // The union of the masks of the live watches (0 when nothing is watched).
     unsigned watchedMask() const;
     int watchCount() const { return static_cast<int>(watches_.size()); }
+
+Q_SIGNALS:
+    // Another window became the active one (the island follows the pointer to its screen).
+    void activeWindowChanged();
 
 protected:
     // Delivers an event to every live watch interested in its type.

@@ -2,9 +2,7 @@
 
 #include <QKeyEvent>
 
-#include "platform/linux/X11HotKeys.h"
-#include "shell/AppPreferences.h"
-#include "shell/KeyCodes.h"
+#include "preferences/AppPreferences.h"
 
 namespace tw {
 
@@ -211,20 +209,6 @@ const GlobalShortcut* GlobalShortcuts::shortcut(ShortcutAction action) const {
 
 // ---- Recording ----
 
-ShortcutKeyPress shortcutKeyPress(const QKeyEvent& event) {
-    ShortcutKeyPress press;
-    press.qtKey = event.key();
-    press.modifiers = event.modifiers();
-    press.keysym = x11BaseKeysym(event.nativeScanCode());
-    if (press.keysym == 0) {
-        // Off X: the text Qt gives, when it is a plain character (with Ctrl held it is a
-        // control character, which says nothing about the key).
-        const QString text = event.text();
-        if (text.size() == 1 && text.at(0).isPrint() && !text.at(0).isSpace()) press.text = text;
-    }
-    return press;
-}
-
 quint32 shortcutModifiers(Qt::KeyboardModifiers modifiers) {
     quint32 mask = 0;
     if (modifiers & Qt::ControlModifier) mask |= modifier::control;
@@ -234,44 +218,21 @@ quint32 shortcutModifiers(Qt::KeyboardModifiers modifiers) {
     return mask;
 }
 
-std::optional<quint32> shortcutKeyCode(const ShortcutKeyPress& press) {
-    if (press.keysym != 0) {
-        if (const auto code = keycodes::keyCodeForKeysym(press.keysym)) return code;
-    }
-    if (const auto keysym = keycodes::keysymForQtKey(press.qtKey))
-        return keycodes::keyCodeForKeysym(*keysym);
-    return std::nullopt;
-}
-
-std::optional<ShortcutConfiguration> shortcutFromKeyPress(const ShortcutKeyPress& press) {
-    const auto keyCode = shortcutKeyCode(press);
-    if (!keyCode) return std::nullopt;
-    ShortcutConfiguration configuration;
-    configuration.keyCode = *keyCode;
-    configuration.modifiers = shortcutModifiers(press.modifiers);
-    if (const auto named = keycodes::namedKeyLabel(*keyCode)) {
-        configuration.keyLabel = *named;
-    } else {
-        QString characters = keycodes::keysymText(press.keysym);
-        if (characters.isEmpty()) characters = press.text;
-        if (characters.isEmpty()) {
-            if (const auto keysym = keycodes::keysymForKeyCode(*keyCode))
-                characters = keycodes::keysymText(*keysym);
-        }
-        configuration.keyLabel = characters.isEmpty()
-                                     ? QStringLiteral("Key ") + QString::number(*keyCode)
-                                     : characters.toUpper();
-    }
+std::optional<ShortcutConfiguration> shortcutFromKey(const std::optional<RecordedKey>& key,
+                                                     Qt::KeyboardModifiers modifiers) {
+    if (!key) return std::nullopt;
+    const ShortcutConfiguration configuration{key->keyCode, shortcutModifiers(modifiers),
+                                              key->label};
     if (!configuration.isValid()) return std::nullopt;
     return configuration;
 }
 
-RecorderStep recorderStep(const ShortcutKeyPress& press, const QObject* eventWindow,
-                          const QObject* settingsWindow) {
+RecorderStep recorderStep(const std::optional<RecordedKey>& key, Qt::KeyboardModifiers modifiers,
+                          const QObject* eventWindow, const QObject* settingsWindow) {
     if (eventWindow ? eventWindow != settingsWindow : settingsWindow != nullptr) return {};
-    const quint32 mask = shortcutModifiers(press.modifiers);
-    if (shortcutKeyCode(press) == 53u && mask == 0) return {RecorderStep::Kind::cancel, {}};
-    if (auto configuration = shortcutFromKeyPress(press))
+    const quint32 mask = shortcutModifiers(modifiers);
+    if (key && key->keyCode == 53u && mask == 0) return {RecorderStep::Kind::cancel, {}};
+    if (auto configuration = shortcutFromKey(key, modifiers))
         return {RecorderStep::Kind::accept, std::move(configuration)};
     return {RecorderStep::Kind::reject, {}};
 }

@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "platform/HotKeys.h"
-#include "shell/PreferenceTypes.h"
+#include "preferences/PreferenceTypes.h"
 
 class QKeyEvent;
 
@@ -128,27 +128,13 @@ private:
 
 // ---- Recording a shortcut from a key press ----
 
-// A key press as the recorder sees it.
-struct ShortcutKeyPress {
-    int qtKey = 0;  // Qt::Key
-    Qt::KeyboardModifiers modifiers;
-    quint32 keysym = 0;  // the key's keysym without modifiers; 0 when unknown (then from qtKey)
-    QString text;        // the characters the key types without modifiers; may be empty
-};
-
-// Reads a key event of this application. On X the key's unshifted keysym comes from the key
-// map, so Shift+1 is the 1 key, not "!".
-ShortcutKeyPress shortcutKeyPress(const QKeyEvent& event);
-
 // The modifier mask of Qt modifiers: Ctrl → control, Alt → option, Shift → shift, Meta (Super)
 // → command.
 quint32 shortcutModifiers(Qt::KeyboardModifiers modifiers);
-// The stored key code of the pressed key; nothing for a key outside the table.
-std::optional<quint32> shortcutKeyCode(const ShortcutKeyPress& press);
-// The shortcut a key press forms: its key code and modifiers, and the key's named label, else
-// its character (upper-cased), else "Key " and the code. Nothing when that is not a valid
-// shortcut (no Ctrl, Alt or Super; an unknown key).
-std::optional<ShortcutConfiguration> shortcutFromKeyPress(const ShortcutKeyPress& press);
+// The shortcut a pressed key (as the hot-key backend names it) forms with the modifiers held.
+// Nothing when that is not a valid shortcut (no Ctrl, Alt or Super; an unknown key).
+std::optional<ShortcutConfiguration> shortcutFromKey(const std::optional<RecordedKey>& key,
+                                                     Qt::KeyboardModifiers modifiers);
 
 // What the recorder does with a key press.
 struct RecorderStep {
@@ -165,7 +151,7 @@ struct RecorderStep {
 // The recorder's rule for a key press in `eventWindow` (null when the event has no window)
 // while the settings window is `settingsWindow` (null when it does not exist): presses that do
 // not belong to the settings window pass on.
-RecorderStep recorderStep(const ShortcutKeyPress& press, const QObject* eventWindow,
-                          const QObject* settingsWindow);
+RecorderStep recorderStep(const std::optional<RecordedKey>& key, Qt::KeyboardModifiers modifiers,
+                          const QObject* eventWindow, const QObject* settingsWindow);
 
 }  // namespace tw

@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace tw {

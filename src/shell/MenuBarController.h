@@ -16,8 +16,8 @@
 #include <memory>
 #include <optional>
 
+#include "preferences/PreferenceTypes.h"
 #include "shell/MenuModel.h"
-#include "shell/PreferenceTypes.h"
 
 class QMenu;
 class QSystemTrayIcon;

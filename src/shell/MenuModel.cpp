@@ -1,6 +1,6 @@
 #include "shell/MenuModel.h"
 
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 
 namespace tw {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "shell/PreferenceTypes.h"
+#include "preferences/PreferenceTypes.h"
 #include "timer/TimerModel.h"
 
 namespace tw {

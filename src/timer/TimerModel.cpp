@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "platform/UserDefaults.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "support/Calendar.h"
 #include "support/Uuid.h"
 #include "timer/SavedSession.h"
@@ -209,7 +209,7 @@ void TimerModel::start(qint64 seconds) {
     clearUndo();
     creditFocus(now());
     if (runState_ == RunState::idle) {
-        sessionID_ = newUuid();
+        setSessionID(newUuid());
         setPhaseSeconds(seconds);
     }
     setDriftsThisSession(0);
@@ -273,17 +273,14 @@ void TimerModel::finishPhase(bool completed, bool announce, std::optional<Instan
     setPhaseSeconds(remaining_);
     persistSession();
 
-    if (completed && onPhaseCompleted) onPhaseCompleted(finished);
-    if (completed && announce && onPhaseComplete) onPhaseComplete(finished);
-    notifyPhaseEnd(finished, completed);
+    if (completed) Q_EMIT phaseCompleted(finished);
+    if (completed && announce) Q_EMIT phaseComplete(finished);
+    Q_EMIT phaseEnded(finished, completed);
 }
 
-void TimerModel::notifyPhaseEnd(Mode mode, bool completed) {
-    // A copy: an observer may add another while being called.
-    const auto observers = phaseEndObservers;
-    for (const auto& observer : observers) {
-        if (observer) observer(mode, completed);
-    }
+void TimerModel::setSessionID(const QUuid& id) {
+    sessionID_ = id;
+    Q_EMIT sessionIDChanged();
 }
 
 void TimerModel::creditFocus(Instant until) {
@@ -356,7 +353,7 @@ void TimerModel::resetSession() {
     setRemaining(phaseDuration());
     setPhaseSeconds(remaining_);
     persistSession();
-    if (wasActive) notifyPhaseEnd(ended, false);
+    if (wasActive) Q_EMIT phaseEnded(ended, false);
 }
 
 void TimerModel::undo() {
@@ -371,7 +368,7 @@ void TimerModel::undo() {
     const UndoState captured = *undoState_;
     clearUndo();
     setMode(captured.mode);
-    sessionID_ = captured.sessionID;
+    setSessionID(captured.sessionID);
     setPhaseSeconds(captured.phaseSeconds);
     setRemaining(captured.remaining);
     pausedElapsed_ = phaseDuration() - remaining_;
@@ -541,7 +538,7 @@ void TimerModel::systemDidWake() {
         pausedElapsed_ = phaseDuration() - left;
         setRunState(RunState::paused);
         persistSession();
-        if (onAutoPaused) onAutoPaused();
+        Q_EMIT autoPaused();
     } else {
         if (phaseStart_) phaseStart_ = *phaseStart_ + sleep;
         const Instant moved = end + sleep;
@@ -557,7 +554,7 @@ void TimerModel::screenDidLock() {
     if (mode_ != Mode::focus || runState_ != RunState::running) return;
     pause(sleptAt_ ? sleptAt_ : std::optional<Instant>(now()));
     sleptAt_.reset();
-    if (onAutoPaused) onAutoPaused();
+    Q_EMIT autoPaused();
 }
 
 // Chime.
@@ -582,7 +579,7 @@ void TimerModel::persistSession() {
     const bool active = mode_ == Mode::focus && runState_ == RunState::running;
     if (active != focusWasRunning_) {
         focusWasRunning_ = active;
-        if (onFocusActivityChanged) onFocusActivityChanged(active);
+        Q_EMIT focusActivityChanged(active);
     }
     creditFocus(now());
     if (!isActive()) {
@@ -618,7 +615,7 @@ void TimerModel::restoreSession() {
     }
     const Mode mode = *modeFromRaw(saved->mode);
     didRestoreSession_ = true;
-    sessionID_ = saved->id;
+    setSessionID(saved->id);
     phaseSeconds_ = std::max({saved->phaseSeconds.value_or(0), saved->remaining, qint64(1)});
     const auto fullLength = [&] {
         return qint64(mode == Mode::focus ? focusMinutes_ : breakMinutes_) * 60;

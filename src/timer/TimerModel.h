@@ -117,19 +117,24 @@ public:
 
     Instant now() const { return scheduler_.now(); }
 
-    // Callback fields, set by the application delegate and the components it connects.
-    std::function<void(Mode)> onPhaseComplete;   // ran out and the chime was played
-    std::function<void(Mode)> onPhaseCompleted;  // ran out, announced or silent
-    std::function<void()> onAutoPaused;          // the model paused focus by itself
-    std::vector<std::function<void(Mode, bool)>> phaseEndObservers;  // every phase end
-    std::function<void(bool)> onFocusActivityChanged;  // focus started or stopped running
-
 Q_SIGNALS:
+    // A phase ran out and was announced (the chime was played).
+    void phaseComplete(tw::TimerModel::Mode mode);
+    // A phase ran out, announced or silently.
+    void phaseCompleted(tw::TimerModel::Mode mode);
+    // Every phase end: run out (`completed`) or ended early by a skip or a reset.
+    void phaseEnded(tw::TimerModel::Mode mode, bool completed);
+    // The model paused a running focus phase by itself (a long sleep, the screen locked).
+    void autoPaused();
+    // A focus phase started or stopped running.
+    void focusActivityChanged(bool focusing);
+
     void modeChanged(tw::TimerModel::Mode mode);
     void runStateChanged(tw::TimerModel::RunState state);
     void remainingChanged(qint64 remaining);
     void phaseSecondsChanged(qint64 phaseSeconds);
     void endDateChanged();
+    void sessionIDChanged();
     void completedTodayChanged(qint64 completed);
     void sessionSummaryChanged();
     void driftsThisSessionChanged(qint64 drifts);
@@ -174,13 +179,13 @@ private:
     void setUndoOffer(std::optional<UndoOffer> o);
 
     void tick();
-    void notifyPhaseEnd(Mode mode, bool completed);
     void startTicker(Instant endDate);
     void armTicker(Instant endDate, quint64 generation);
     void stopTicker();
     void creditFocus(Instant until);
     void clearUndo();
     void durationChanged(Mode mode);
+    void setSessionID(const QUuid& id);
     void persistSession();
     void restoreSession();
     void loadHistory();

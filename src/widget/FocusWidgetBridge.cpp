@@ -23,23 +23,29 @@ FocusWidgetBridge::FocusWidgetBridge(TimerModel& model, UserDefaults& suite, QOb
     : QObject(parent), model_(model), suite_(suite) {
     writeSnapshot();
 
-    // Queued to this object: each change is written in a later turn, and a delivery still pending
-    // when the bridge goes away is dropped with it.
-    connect(&model_, &TimerModel::runStateChanged, this, &FocusWidgetBridge::writeSnapshot,
-            Qt::QueuedConnection);
-    connect(&model_, &TimerModel::modeChanged, this, &FocusWidgetBridge::writeSnapshot,
-            Qt::QueuedConnection);
-    connect(&model_, &TimerModel::endDateChanged, this, &FocusWidgetBridge::writeSnapshot,
-            Qt::QueuedConnection);
-    connect(&model_, &TimerModel::phaseSecondsChanged, this, &FocusWidgetBridge::writeSnapshot,
-            Qt::QueuedConnection);
-    connect(&model_, &TimerModel::historyChanged, this, &FocusWidgetBridge::writeSnapshot,
-            Qt::QueuedConnection);
+    // Each change is written in a later turn of the event loop, so that it reads fully applied
+    // values; the changes of one turn (a phase end changes the mode, the run state, the end date,
+    // the length and the history at once) make one write.
+    connect(&model_, &TimerModel::runStateChanged, this, &FocusWidgetBridge::scheduleWrite);
+    connect(&model_, &TimerModel::modeChanged, this, &FocusWidgetBridge::scheduleWrite);
+    connect(&model_, &TimerModel::endDateChanged, this, &FocusWidgetBridge::scheduleWrite);
+    connect(&model_, &TimerModel::phaseSecondsChanged, this, &FocusWidgetBridge::scheduleWrite);
+    connect(&model_, &TimerModel::historyChanged, this, &FocusWidgetBridge::scheduleWrite);
+    // The observations also deliver the values current when they start, in the same way.
+    scheduleWrite();
+}
 
-    // Each of the two observations (the timer's state, the history) also delivers the value
-    // current when it starts, in the same deferred way.
-    QMetaObject::invokeMethod(this, &FocusWidgetBridge::writeSnapshot, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(this, &FocusWidgetBridge::writeSnapshot, Qt::QueuedConnection);
+void FocusWidgetBridge::scheduleWrite() {
+    if (writePending_) return;
+    writePending_ = true;
+    // Queued to this object: a write still pending when the bridge goes away is dropped with it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            writePending_ = false;
+            writeSnapshot();
+        },
+        Qt::QueuedConnection);
 }
 
 FocusWidgetSnapshot FocusWidgetBridge::currentSnapshot() const {
@@ -63,6 +69,7 @@ FocusWidgetSnapshot FocusWidgetBridge::currentSnapshot() const {
 void FocusWidgetBridge::writeSnapshot() {
     const auto bytes = currentSnapshot().encode();
     if (!bytes) return;
+    ++writes_;
     suite_.setData(QLatin1String(FocusWidgetSnapshot::kDefaultsKey), *bytes);
 }
 

@@ -16,8 +16,8 @@ class UserDefaults;
 class FocusWidgetBridge : public QObject {
     Q_OBJECT
 public:
-    // Writes one snapshot at once and then one for every change, each delivered in a later turn
-    // of the event loop so that it reads fully applied values.
+    // Writes one snapshot at once and then one for the changes of each turn of the event loop,
+    // written in a later turn so that it reads fully applied values.
     FocusWidgetBridge(TimerModel& model, UserDefaults& suite, QObject* parent = nullptr);
 
     // The snapshot of the model as it stands.
@@ -25,10 +25,16 @@ public:
     // Builds the snapshot and stores it, replacing the previous one. Silent on failure: the
     // previous snapshot stays.
     void writeSnapshot();
+    // How many snapshots were written.
+    int writes() const { return writes_; }
 
 private:
+    void scheduleWrite();
+
     TimerModel& model_;
     UserDefaults& suite_;
+    bool writePending_ = false;
+    int writes_ = 0;
 };
 
 }  // namespace tw

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include <xcb/xcb.h>
-
+#include "platform/linux/DisplayProbe.h"
+#include "platform/linux/X11WindowHints.h"
 #include "widget/app/FocusWidgetHost.h"
 #include "widget/app/FocusWidgetProvider.h"
 #include "widget/app/FocusWidgetView.h"
@@ -52,23 +52,6 @@ void writeLine(const QByteArray& line) {
 int usageError(const char* message) {
     std::fprintf(stderr, "tarnwhistle-widget: %s\n\n%s", message, kUsage);
     return 2;
-}
-
-bool displayReachable() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0 &&
-        std::strncmp(platform, "wayland", 7) != 0) {
-        return true;
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (display && *display) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        const bool ok = connection && xcb_connection_has_error(connection) == 0;
-        if (connection) xcb_disconnect(connection);
-        if (ok) return true;
-    }
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return wayland && *wayland;
 }
 
 }  // namespace
@@ -148,7 +131,7 @@ int main(int argc, char** argv) {
             break;
     }
 
-    if (!displayReachable()) {
+    if (!tw::displayReachable()) {
         std::fputs("tarnwhistle-widget: cannot open the display (try --print or --waybar)\n",
                    stderr);
         return 1;
@@ -158,7 +141,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setApplicationDisplayName(QLatin1String(tw::TarnwhistleWidget::displayName));
     QGuiApplication::setDesktopFileName(QStringLiteral("dev.tarnwhistle.app"));
 
-    tw::FocusWidgetWindow window(options.family, tw::widget_position::defaultFile());
+    tw::X11WindowHints hints;
+    tw::FocusWidgetWindow window(options.family, tw::widget_position::defaultFile(), &hints);
     tw::FocusWidgetHost host(provider);
     host.onEntry = [&window](const tw::FocusWidgetEntry& entry) { window.setEntry(entry); };
     host.start();

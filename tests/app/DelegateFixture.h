@@ -13,6 +13,7 @@
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeSystemEvents.h"
+#include "platform/linux/MessageBoxConfirmation.h"
 #include "timer/DriftLog.h"
 
 namespace tw::test {
@@ -31,6 +32,7 @@ protected:
     DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
     FakeSound::Log chime;
     FakeHotKeys hotKeys;
+    MessageBoxConfirmation confirmation;
     int terminations = 0;
     decltype(AppEnvironment::makeIsland) makeIsland;
     std::unique_ptr<AppDelegate> delegate;
@@ -48,6 +50,7 @@ protected:
             [this] { ++terminations; },
             bus,
             makeIsland,
+            &confirmation,
         });
         return *delegate;
     }

@@ -14,7 +14,7 @@
 #include "platform/fake/FakeHotKeys.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSystemEvents.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
 #include "timer/DriftLog.h"
 #include "timer/TimerModel.h"

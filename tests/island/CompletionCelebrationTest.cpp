@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "island/CompletionCelebration.h"
-#include "settings/TestimonialStore.h"
+#include "timer/TestimonialStore.h"
 #include "timer/TimerFixture.h"
 
 namespace tw::test {

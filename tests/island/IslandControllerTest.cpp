@@ -381,7 +381,7 @@ TEST_F(IslandControllerTest, FinishedFocusPhaseShowsTheSummaryCardAndAutoPauseOp
     EXPECT_EQ(model.runState(), TimerModel::RunState::running);
 
     controller->collapse();
-    model.onAutoPaused();
+    Q_EMIT model.autoPaused();
     EXPECT_TRUE(island().isExpanded());
     EXPECT_FALSE(window->key);
 }

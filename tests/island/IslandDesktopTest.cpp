@@ -15,6 +15,7 @@
 
 #include <xcb/xcb.h>
 
+#include "app/LinuxDesktop.h"
 #include "common/TestSupport.h"
 #include "island/IslandController.h"
 #include "island/IslandPanel.h"
@@ -22,10 +23,10 @@
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/linux/QtScheduler.h"
+#include "platform/linux/QtXcb.h"
 #include "platform/linux/X11CompositorWatch.h"
 #include "platform/linux/X11PointerMonitor.h"
-#include "shell/AppPreferences.h"
-#include "support/QtXcb.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace tw::test {
@@ -75,7 +76,7 @@ class DesktopIsland {
 public:
     explicit DesktopIsland(const std::function<void(AppPreferences&)>& configure = {}) {
         if (configure) configure(prefs);
-        controller = makeDesktopIsland(model, prefs, scheduler, nullptr, nullptr);
+        controller = desktopIslandFactory()(model, prefs, scheduler, nullptr, nullptr, nullptr);
         panel = dynamic_cast<IslandPanel*>(&controller->window());
     }
 

@@ -12,7 +12,7 @@
 #include "platform/fake/FakeReducedMotion.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace tw::test {

@@ -7,7 +7,7 @@
 #include <ostream>
 
 #include "island/IslandGeometry.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 
 using namespace tw;
 

@@ -15,7 +15,6 @@
 #include "island/IslandView.h"
 #include "island/IslandViewStyle.h"
 #include "island/IslandViewText.h"
-#include "shell/KeyCodes.h"
 #include "timer/TimerFixture.h"
 
 namespace tw::test {

@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "island/QtScreens.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 
 using namespace tw;
 

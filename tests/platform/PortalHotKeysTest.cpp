@@ -23,7 +23,7 @@
 #include "common/PrivateBus.h"
 #include "common/TestSupport.h"
 #include "platform/linux/PortalHotKeys.h"
-#include "shell/PreferenceTypes.h"
+#include "preferences/PreferenceTypes.h"
 
 using tw::HotKeyError;
 using tw::HotKeyID;

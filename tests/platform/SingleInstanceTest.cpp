@@ -82,15 +82,16 @@ TEST(SingleInstance, ParsesProcStatFromTheLastParenthesis) {
         {"4242 (x) S 1 1 1 0 -1 4194560 100 0 0 0 5 3 0 0 20 0 1 0 notanumber", std::nullopt, 0},
     };
     for (const Case& c : cases) {
-        const auto parsed = si::parseProcStat(c.text);
+        const auto parsed = tw::procscan::parseProcStat(c.text);
         ASSERT_EQ(parsed.has_value(), c.state.has_value()) << c.text.constData();
         if (!parsed) continue;
         EXPECT_EQ(parsed->state, *c.state) << c.text.constData();
         EXPECT_EQ(parsed->startTicks, c.start) << c.text.constData();
     }
-    EXPECT_EQ(si::parseBootTime("cpu  1 2 3\nintr 5\nbtime 1700000000\nprocesses 9\n"), 1700000000);
-    EXPECT_EQ(si::parseBootTime("cpu  1 2 3\n"), std::nullopt);
-    EXPECT_EQ(si::normalizedExecutable(QStringLiteral("/usr/bin/tarnwhistle (deleted)")),
+    EXPECT_EQ(tw::procscan::parseBootTime("cpu  1 2 3\nintr 5\nbtime 1700000000\nprocesses 9\n"),
+              1700000000);
+    EXPECT_EQ(tw::procscan::parseBootTime("cpu  1 2 3\n"), std::nullopt);
+    EXPECT_EQ(tw::procscan::normalizedExecutable(QStringLiteral("/usr/bin/tarnwhistle (deleted)")),
               QStringLiteral("/usr/bin/tarnwhistle"));
 }
 

@@ -17,7 +17,7 @@
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/linux/X11HotKeys.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
 
 using namespace tw;

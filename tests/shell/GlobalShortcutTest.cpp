@@ -1,4 +1,4 @@
-// The global shortcuts without a window system: the key table, display texts, registration
+// The global shortcuts without a window system: display texts, registration
 // through applyShortcut with its refusals and conflicts, the recording hooks, and the recorder's
 // key-press rules.
 #include <gmock/gmock.h>
@@ -9,13 +9,10 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include <X11/keysym.h>
-
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeHotKeys.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
-#include "shell/KeyCodes.h"
 
 using namespace tw;
 using ::testing::ElementsAre;
@@ -32,56 +29,7 @@ const QString kUnavailable =
 
 }  // namespace
 
-TEST(KeyCodes, EveryKeyOfTheTableTranslatesToItsKeysymAndBack) {
-    int keys = 0;
-    for (quint32 code = 0; code <= 127; ++code) {
-        const auto keysym = keycodes::keysymForKeyCode(code);
-        if (!keysym) continue;
-        ++keys;
-        EXPECT_EQ(keycodes::keyCodeForKeysym(*keysym), code) << code;
-    }
-    EXPECT_GE(keys, 26 + 10 + 9 + 20);  // letters, digits, named keys, F1 to F20
-
-    struct Case {
-        quint32 keyCode;
-        quint32 keysym;
-    };
-    for (const Case& c :
-         {Case{0, XK_a}, Case{35, XK_p}, Case{6, XK_z}, Case{29, XK_0}, Case{18, XK_1},
-          Case{49, XK_space}, Case{36, XK_Return}, Case{48, XK_Tab}, Case{51, XK_BackSpace},
-          Case{53, XK_Escape}, Case{123, XK_Left}, Case{124, XK_Right}, Case{125, XK_Down},
-          Case{126, XK_Up}, Case{122, XK_F1}, Case{96, XK_F5}, Case{90, XK_F20}}) {
-        EXPECT_EQ(keycodes::keysymForKeyCode(c.keyCode), c.keysym) << c.keyCode;
-    }
-    // Upper case and Shift+Tab name the same keys.
-    EXPECT_EQ(keycodes::keyCodeForKeysym(XK_P), 35u);
-    EXPECT_EQ(keycodes::keyCodeForKeysym(XK_ISO_Left_Tab), 48u);
-    // Outside the table.
-    EXPECT_EQ(keycodes::keysymForKeyCode(10), std::nullopt);
-    EXPECT_EQ(keycodes::keysymForKeyCode(127), std::nullopt);
-    EXPECT_EQ(keycodes::keyCodeForKeysym(XK_Cyrillic_a), std::nullopt);
-}
-
-TEST(KeyCodes, NamedKeysHaveTheirLabelsAndTheFunctionKeysComeInOrder) {
-    const quint32 functionKeys[] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
-                                    103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(keycodes::namedKeyLabel(functionKeys[i]), QStringLiteral("F%1").arg(i + 1));
-        EXPECT_EQ(keycodes::keysymForKeyCode(functionKeys[i]), quint32(XK_F1 + i));
-    }
-    EXPECT_EQ(keycodes::namedKeyLabel(49), QStringLiteral("Space"));
-    EXPECT_EQ(keycodes::namedKeyLabel(36), QStringLiteral("Return"));
-    EXPECT_EQ(keycodes::namedKeyLabel(48), QStringLiteral("Tab"));
-    EXPECT_EQ(keycodes::namedKeyLabel(51), QStringLiteral("Delete"));
-    EXPECT_EQ(keycodes::namedKeyLabel(53), QStringLiteral("Esc"));
-    EXPECT_EQ(keycodes::namedKeyLabel(123), QStringLiteral("←"));
-    EXPECT_EQ(keycodes::namedKeyLabel(124), QStringLiteral("→"));
-    EXPECT_EQ(keycodes::namedKeyLabel(125), QStringLiteral("↓"));
-    EXPECT_EQ(keycodes::namedKeyLabel(126), QStringLiteral("↑"));
-    EXPECT_EQ(keycodes::namedKeyLabel(35), std::nullopt);  // P: from its character
-}
-
-TEST(KeyCodes, DisplayTextNamesTheModifiersInTheirOrderThenTheKey) {
+TEST(ShortcutText, DisplayTextNamesTheModifiersInTheirOrderThenTheKey) {
     EXPECT_EQ(shortcutDisplayText(kSpace), QStringLiteral("Ctrl+Alt+Space"));
     EXPECT_EQ(shortcutDisplayText(kDown), QStringLiteral("Alt+↓"));
     EXPECT_EQ(shortcutDisplayText(kP), QStringLiteral("Ctrl+Alt+P"));
@@ -310,72 +258,32 @@ TEST_F(Shortcuts, ReleasedShortcutsNeverFireAgain) {
 
 namespace {
 
-ShortcutKeyPress key(quint32 keysym, Qt::KeyboardModifiers modifiers, int qtKey = 0) {
-    ShortcutKeyPress press;
-    press.keysym = keysym;
-    press.modifiers = modifiers;
-    press.qtKey = qtKey;
-    return press;
+std::optional<RecordedKey> key(quint32 keyCode, const char* label) {
+    return RecordedKey{keyCode, QString::fromUtf8(label)};
 }
 
 constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier;
-constexpr Qt::KeyboardModifiers kAlt = Qt::AltModifier;
+const std::optional<RecordedKey> kEscape = key(53, "Esc");
+const std::optional<RecordedKey> kPKey = key(35, "P");
 
 }  // namespace
-
-TEST(Recorder, KeyPressesBecomeShortcutsOrNothing) {
-    struct Case {
-        const char* name;
-        ShortcutKeyPress press;
-        std::optional<ShortcutConfiguration> expected;
-    };
-    const Case cases[] = {
-        {"ctrl alt space", key(XK_space, kCtrl | kAlt), kSpace},
-        {"alt F5", key(XK_F5, kAlt), ShortcutConfiguration{96, 2048, QStringLiteral("F5")}},
-        {"ctrl alt p", key(XK_p, kCtrl | kAlt), kP},
-        {"super a", key(XK_a, Qt::MetaModifier),
-         ShortcutConfiguration{0, 256, QStringLiteral("A")}},
-        // Shift+1 is the 1 key.
-        {"ctrl shift 1", key(XK_1, kCtrl | Qt::ShiftModifier, Qt::Key_Exclam),
-         ShortcutConfiguration{18, 4096 | 512, QStringLiteral("1")}},
-        {"ctrl escape", key(XK_Escape, kCtrl),
-         ShortcutConfiguration{53, 4096, QStringLiteral("Esc")}},
-        {"ctrl minus", key(XK_minus, kCtrl), ShortcutConfiguration{27, 4096, QStringLiteral("-")}},
-        // A key that types nothing is named by its code.
-        {"ctrl home", key(XK_Home, kCtrl),
-         ShortcutConfiguration{115, 4096, QStringLiteral("Key 115")}},
-        // No keysym known (not on X): the Qt key names it.
-        {"qt key only", key(0, kCtrl, Qt::Key_P),
-         ShortcutConfiguration{35, 4096, QStringLiteral("P")}},
-        {"qt key down", key(0, kAlt, Qt::Key_Down), kDown},
-        {"letter alone", key(XK_p, {}), std::nullopt},
-        {"shift letter", key(XK_p, Qt::ShiftModifier), std::nullopt},
-        {"unknown key", key(XK_Cyrillic_a, kCtrl, 0x0410), std::nullopt},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(shortcutFromKeyPress(c.press), c.expected) << c.name;
-    }
-    EXPECT_EQ(shortcutDisplayText(*shortcutFromKeyPress(key(XK_F5, kAlt))),
-              QStringLiteral("Alt+F5"));
-}
 
 TEST(Recorder, EscapeCancelsAPressWithoutShortcutIsRejectedOtherWindowsPassOn) {
     QObject settings;
     QObject other;
     using Kind = RecorderStep::Kind;
-    EXPECT_EQ(recorderStep(key(XK_Escape, {}), &settings, &settings).kind, Kind::cancel);
-    EXPECT_EQ(recorderStep(key(XK_Escape, Qt::ShiftModifier), &settings, &settings).kind,
-              Kind::reject);
-    EXPECT_EQ(recorderStep(key(XK_p, {}), &settings, &settings).kind, Kind::reject);
-    const RecorderStep accepted = recorderStep(key(XK_Escape, kCtrl), &settings, &settings);
+    EXPECT_EQ(recorderStep(kEscape, {}, &settings, &settings).kind, Kind::cancel);
+    EXPECT_EQ(recorderStep(kEscape, Qt::ShiftModifier, &settings, &settings).kind, Kind::reject);
+    EXPECT_EQ(recorderStep(kPKey, {}, &settings, &settings).kind, Kind::reject);
+    const RecorderStep accepted = recorderStep(kEscape, kCtrl, &settings, &settings);
     EXPECT_EQ(accepted.kind, Kind::accept);
     EXPECT_EQ(accepted.configuration, (ShortcutConfiguration{53, 4096, QStringLiteral("Esc")}));
 
     // Presses that do not belong to the settings window.
-    EXPECT_EQ(recorderStep(key(XK_Escape, {}), &other, &settings).kind, Kind::passOn);
-    EXPECT_EQ(recorderStep(key(XK_p, kCtrl), &other, nullptr).kind, Kind::passOn);
-    EXPECT_EQ(recorderStep(key(XK_p, kCtrl), nullptr, &settings).kind, Kind::passOn);
-    EXPECT_EQ(recorderStep(key(XK_p, kCtrl), nullptr, nullptr).kind, Kind::accept);
+    EXPECT_EQ(recorderStep(kEscape, {}, &other, &settings).kind, Kind::passOn);
+    EXPECT_EQ(recorderStep(kPKey, kCtrl, &other, nullptr).kind, Kind::passOn);
+    EXPECT_EQ(recorderStep(kPKey, kCtrl, nullptr, &settings).kind, Kind::passOn);
+    EXPECT_EQ(recorderStep(kPKey, kCtrl, nullptr, nullptr).kind, Kind::accept);
 
     EXPECT_EQ(shortcutRecorderHint(),
               QStringLiteral("Include Control, Alt, or Super with your key. Escape cancels."));

@@ -13,7 +13,7 @@
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "shell/MenuBarController.h"
 #include "timer/TimerModel.h"
 

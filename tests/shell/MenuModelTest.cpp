@@ -8,7 +8,7 @@
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "shell/MenuModel.h"
 #include "timer/TimerModel.h"
 

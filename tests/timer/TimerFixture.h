@@ -10,7 +10,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/SavedSession.h"
 #include "timer/TimerModel.h"
 
@@ -31,20 +31,24 @@ public:
     std::unique_ptr<TimerModel> model;
 
     std::vector<std::pair<Mode, bool>> ends;
-    std::vector<Mode> completed;  // onPhaseCompleted
-    std::vector<Mode> announced;  // onPhaseComplete
-    std::vector<bool> activity;   // onFocusActivityChanged
+    std::vector<Mode> completed;  // phaseCompleted
+    std::vector<Mode> announced;  // phaseComplete
+    std::vector<bool> activity;   // focusActivityChanged
     int autoPaused = 0;
 
     TimerModel& make() {
         model.reset();
         model = std::make_unique<TimerModel>(*prefs, defaults, clock,
                                              std::make_unique<FakeSound>(&chime));
-        model->onPhaseCompleted = [this](Mode m) { completed.push_back(m); };
-        model->onPhaseComplete = [this](Mode m) { announced.push_back(m); };
-        model->onAutoPaused = [this] { ++autoPaused; };
-        model->onFocusActivityChanged = [this](bool a) { activity.push_back(a); };
-        model->phaseEndObservers.push_back([this](Mode m, bool c) { ends.emplace_back(m, c); });
+        QObject::connect(model.get(), &TimerModel::phaseCompleted,
+                         [this](Mode m) { completed.push_back(m); });
+        QObject::connect(model.get(), &TimerModel::phaseComplete,
+                         [this](Mode m) { announced.push_back(m); });
+        QObject::connect(model.get(), &TimerModel::autoPaused, [this] { ++autoPaused; });
+        QObject::connect(model.get(), &TimerModel::focusActivityChanged,
+                         [this](bool a) { activity.push_back(a); });
+        QObject::connect(model.get(), &TimerModel::phaseEnded,
+                         [this](Mode m, bool c) { ends.emplace_back(m, c); });
         return *model;
     }
 

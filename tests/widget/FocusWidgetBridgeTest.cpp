@@ -10,7 +10,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 #include "widget/FocusWidgetBridge.h"
 
@@ -54,16 +54,16 @@ protected:
     }
 };
 
-TEST_F(FocusWidgetBridgeTest, WritesAtCreationAndOnceMoreForEachObservationStarting) {
+TEST_F(FocusWidgetBridgeTest, WritesAtCreationAndOnceMoreWhenTheObservationsStart) {
     make();
     EXPECT_EQ(writes, 1);
     const FocusWidgetSnapshot first = stored();
     EXPECT_EQ(first, FocusWidgetSnapshot::defaultSnapshot());
     deliver();
-    EXPECT_EQ(writes, 3);
+    EXPECT_EQ(writes, 2);
     EXPECT_EQ(stored(), first);
     deliver();
-    EXPECT_EQ(writes, 3);
+    EXPECT_EQ(writes, 2);
 }
 
 TEST_F(FocusWidgetBridgeTest, StartingFocusStoresTheRunningPhaseInALaterTurn) {
@@ -148,12 +148,28 @@ TEST_F(FocusWidgetBridgeTest, EveryObservedChangeIsWritten) {
     EXPECT_EQ(stored().phaseSeconds, 2400);
     EXPECT_EQ(stored().time, QStringLiteral("40:00"));
 
-    // No throttling: the mode and the phase length both change, and each is written.
+    // The mode and the phase length both change in one turn: one write with both.
     writes = 0;
     model.selectMode(TimerModel::Mode::rest);
     deliver();
-    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(writes, 1);
     EXPECT_EQ(stored().mode, QStringLiteral("Break"));
+    EXPECT_EQ(stored().phaseSeconds, 300);
+
+    // Starting from idle and a phase running out: one write each.
+    model.selectMode(TimerModel::Mode::focus);
+    deliver();
+    writes = 0;
+    model.toggle();
+    deliver();
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(stored().state, QStringLiteral("running"));
+    writes = 0;
+    clock.advance(40 * 60);
+    deliver();
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(stored().mode, QStringLiteral("Break"));
+    EXPECT_EQ(stored().state, QStringLiteral("idle"));
 }
 
 TEST_F(FocusWidgetBridgeTest, ABridgeGoneBeforeItsDeliveryWritesNothing) {

@@ -15,7 +15,7 @@
 #include "island/IslandViewStyle.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeyEvent>
 #include <QList>
 #include <QPair>
 #include <algorithm>
@@ -49,6 +50,20 @@ public:
 
     void unregisterHotKey(HotKeyRef ref) override {
         registrations_.removeIf([ref](const Registration& r) { return r.ref == ref; });
+    }
+
+    // Key presses name their key by the Qt key alone: the letters and digits by their
+    // character; any other key is unknown.
+    std::optional<RecordedKey> recordedKey(const QKeyEvent& event) const override {
+        const int key = event.key();
+        if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+            static const quint32 codes[26] = {0,  11, 8,  2,  14, 3, 5,  4,  34, 38, 40, 37, 46,
+                                              45, 31, 35, 12, 15, 1, 17, 32, 9,  13, 7,  16, 6};
+            return RecordedKey{codes[key - Qt::Key_A], QString(QChar(key))};
+        }
+        if (key == Qt::Key_Escape) return RecordedKey{53, QStringLiteral("Esc")};
+        if (key == Qt::Key_Space) return RecordedKey{49, QStringLiteral("Space")};
+        return std::nullopt;
     }
 
     // The user presses the combination: answers whether a handler handled it (false when

@@ -11,8 +11,7 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "shell/KeyCodes.h"
-#include "shell/PreferenceTypes.h"
+#include "platform/linux/KeyCodes.h"
 
 // Last: Xlib defines macros (None, Bool, Status) that Qt's headers must not see.
 #include <X11/Xlib.h>
@@ -388,6 +387,10 @@ void PortalHotKeys::onActivated(const QDBusMessage& message) {
     for (const HotKeyID& id : std::as_const(ids)) {
         if (deliver(id)) break;
     }
+}
+
+std::optional<RecordedKey> PortalHotKeys::recordedKey(const QKeyEvent& event) const {
+    return keycodes::recordedKey(keycodes::readKeyPress(event));
 }
 
 }  // namespace tw

@@ -55,6 +55,7 @@ public:
     HotKeyResult<HotKeyRef> registerHotKey(quint32 keyCode, quint32 modifiers,
                                            const HotKeyID& id) override;
     void unregisterHotKey(HotKeyRef ref) override;
+    std::optional<RecordedKey> recordedKey(const QKeyEvent& event) const override;
 
     // The portal's version of the interface.
     uint portalVersion() const;

@@ -7,8 +7,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
-#include "support/QtXcb.h"
-#include "support/XcbAtom.h"
+#include "platform/linux/QtXcb.h"
+#include "platform/linux/XcbAtom.h"
 
 namespace tw {
 
@@ -66,7 +66,10 @@ std::unique_ptr<X11CompositorWatch> X11CompositorWatch::create(QObject* parent) 
 
 X11CompositorWatch::X11CompositorWatch(quint32 selection, quint8 xfixesFirstEvent, bool runs,
                                        QObject* parent)
-    : QObject(parent), selection_(selection), xfixesFirstEvent_(xfixesFirstEvent), runs_(runs) {
+    : CompositorWatch(parent),
+      selection_(selection),
+      xfixesFirstEvent_(xfixesFirstEvent),
+      runs_(runs) {
     if (auto* app = QCoreApplication::instance()) app->installNativeEventFilter(this);
 }
 

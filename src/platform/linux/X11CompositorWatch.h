@@ -6,12 +6,13 @@
 // client gone). Windows that draw their own translucency ask this rather than the screen once.
 
 #include <QAbstractNativeEventFilter>
-#include <QObject>
 #include <memory>
+
+#include "platform/DesktopWindows.h"
 
 namespace tw {
 
-class X11CompositorWatch final : public QObject, public QAbstractNativeEventFilter {
+class X11CompositorWatch final : public CompositorWatch, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
     // Over the X connection of the running Qt application; null when Qt does not run on X or
@@ -19,16 +20,12 @@ public:
     static std::unique_ptr<X11CompositorWatch> create(QObject* parent = nullptr);
     ~X11CompositorWatch() override;
 
-    bool runs() const { return runs_; }
+    bool runs() const override { return runs_; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
     // Asks the server now, without waiting for a notification.
     static bool compositorRuns();
-
-Q_SIGNALS:
-    // Emitted when a compositor starts or stops (not for a new owner replacing the old one).
-    void runsChanged(bool runs);
 
 private:
     X11CompositorWatch(quint32 selection, quint8 xfixesFirstEvent, bool runs, QObject* parent);

@@ -12,27 +12,10 @@
 
 #include <X11/keysym.h>
 
-#include "platform/linux/PortalHotKeys.h"
-#include "shell/GlobalShortcut.h"
-#include "shell/KeyCodes.h"
-#include "shell/PreferenceTypes.h"
-#include "support/QtXcb.h"
+#include "platform/linux/KeyCodes.h"
+#include "platform/linux/QtXcb.h"
 
 namespace tw {
-
-namespace {
-
-// Refuses every hot key as unavailable: there is no backend on this desktop.
-class UnavailableHotKeys final : public HotKeys {
-public:
-    using HotKeys::HotKeys;
-    HotKeyResult<HotKeyRef> registerHotKey(quint32, quint32, const HotKeyID&) override {
-        return HotKeyResult<HotKeyRef>::failure(HotKeyError::unavailable());
-    }
-    void unregisterHotKey(HotKeyRef) override {}
-};
-
-}  // namespace
 
 struct X11HotKeys::Impl {
     xcb_connection_t* connection = nullptr;
@@ -321,36 +304,8 @@ void X11HotKeys::followKeyboardMapping() {
     Q_EMIT keyboardMappingFollowed();
 }
 
-std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent) {
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        if (auto x11 = X11HotKeys::create(parent)) return x11;
-    } else {
-        // Wayland (or no window system): the desktop's GlobalShortcuts portal when it offers
-        // one, the shortcuts named after their actions.
-        PortalHotKeys::Options options;
-        options.describe = [](const HotKeyID& id) {
-            for (ShortcutAction action : allShortcutActions) {
-                if (GlobalShortcuts::hotKeyID(action) != id.id) continue;
-                return PortalHotKeys::ShortcutInfo{
-                    rawValue(action), shortcutTitle(action).remove(QStringLiteral(" shortcut"))};
-            }
-            return PortalHotKeys::ShortcutInfo{};
-        };
-        if (auto portal = PortalHotKeys::create(std::move(options), parent)) return portal;
-    }
-    // Every registration answers unavailable, which the settings show as the unavailable
-    // message.
-    return std::make_unique<UnavailableHotKeys>(parent);
-}
-
-quint32 x11BaseKeysym(quint32 keycode) {
-    xcb_connection_t* connection = qtXcbConnection();
-    if (!connection || keycode == 0 || keycode > 255) return 0;
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
-    if (!symbols) return 0;
-    const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols, xcb_keycode_t(keycode), 0);
-    xcb_key_symbols_free(symbols);
-    return keysym;
+std::optional<RecordedKey> X11HotKeys::recordedKey(const QKeyEvent& event) const {
+    return keycodes::recordedKey(keycodes::readKeyPress(event));
 }
 
 }  // namespace tw

@@ -25,6 +25,7 @@ public:
     HotKeyResult<HotKeyRef> registerHotKey(quint32 keyCode, quint32 modifiers,
                                            const HotKeyID& id) override;
     void unregisterHotKey(HotKeyRef ref) override;
+    std::optional<RecordedKey> recordedKey(const QKeyEvent& event) const override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -43,14 +44,5 @@ private:
     explicit X11HotKeys(std::unique_ptr<Impl> impl, QObject* parent);
     std::unique_ptr<Impl> d_;
 };
-
-// The hot keys of this desktop: X11 when Qt runs on X (also under XWayland); otherwise the
-// desktop's GlobalShortcuts portal when the session bus offers it; otherwise a backend that
-// refuses every registration as unavailable.
-std::unique_ptr<HotKeys> createSystemHotKeys(QObject* parent = nullptr);
-
-// The keysym of an X key code without modifiers (the first column of the key map); 0 when Qt
-// does not run on X or the key has none.
-quint32 x11BaseKeysym(quint32 keycode);
 
 }  // namespace tw

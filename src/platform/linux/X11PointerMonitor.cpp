@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "island/QtScreens.h"
-#include "support/XcbAtom.h"
+#include "platform/linux/XcbAtom.h"
+#include "support/QtCoordinates.h"
 
 namespace tw {
 

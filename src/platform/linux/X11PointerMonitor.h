@@ -32,10 +32,6 @@ public:
     // Raw events could be selected: the monitor is event driven.
     bool isEventDriven() const { return xiOpcode_ >= 0; }
 
-Q_SIGNALS:
-    // The active window or the current workspace changed.
-    void activeWindowChanged();
-
 protected:
     void watchedMaskChanged(unsigned mask) override;
 

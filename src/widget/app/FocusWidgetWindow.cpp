@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QSurfaceFormat>
 
-#include "widget/app/DesktopWindowHints.h"
 #include "widget/app/WidgetPosition.h"
 
 namespace tw {
@@ -17,8 +16,9 @@ constexpr int kScreenMargin = 24;
 
 }  // namespace
 
-FocusWidgetWindow::FocusWidgetWindow(FocusWidgetView::Family family, QString positionFile)
-    : positionFile_(std::move(positionFile)) {
+FocusWidgetWindow::FocusWidgetWindow(FocusWidgetView::Family family, QString positionFile,
+                                     WindowHints* hints)
+    : positionFile_(std::move(positionFile)), hints_(hints) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
              Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
     setTitle(QLatin1String(TarnwhistleWidget::displayName));
@@ -59,7 +59,7 @@ void FocusWidgetWindow::present() {
     }
     setPosition(position);
     create();
-    applyDesktopWindowHints(*this);
+    if (hints_) hints_->keepOnEveryWorkspace(*this, WindowHints::Layer::below);
     show();
 }
 

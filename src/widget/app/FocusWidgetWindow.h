@@ -4,6 +4,7 @@
 #include <QRasterWindow>
 #include <optional>
 
+#include "platform/DesktopWindows.h"
 #include "widget/app/FocusWidgetView.h"
 
 namespace tw {
@@ -14,7 +15,8 @@ namespace tw {
 class FocusWidgetWindow : public QRasterWindow {
     Q_OBJECT
 public:
-    FocusWidgetWindow(FocusWidgetView::Family family, QString positionFile);
+    // `hints` keeps the window on every workspace and below the others (may be null).
+    FocusWidgetWindow(FocusWidgetView::Family family, QString positionFile, WindowHints* hints);
 
     void setEntry(const FocusWidgetEntry& entry);
     const std::optional<FocusWidgetEntry>& entry() const { return entry_; }
@@ -33,6 +35,7 @@ private:
     QPoint defaultPosition() const;
 
     QString positionFile_;
+    WindowHints* hints_ = nullptr;
     std::optional<FocusWidgetEntry> entry_;
     std::optional<QPoint> dragOffset_;  // pointer position inside the window while dragging
     bool moved_ = false;

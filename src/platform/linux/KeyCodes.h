@@ -2,12 +2,14 @@
 
 // The fixed translation between the stored key codes of the shortcuts (the classic virtual key
 // codes of the ANSI keyboard: 0 is A, 49 is Space, 125 is the down arrow) and X keysyms, the key
-// labels of the named keys, and how a shortcut is shown to the user.
+// labels of the named keys, and how a key press of this application becomes a stored key.
 
 #include <QString>
 #include <optional>
 
-#include "shell/PreferenceTypes.h"
+#include "platform/KeyModifiers.h"
+
+class QKeyEvent;
 
 namespace tw::keycodes {
 
@@ -28,12 +30,24 @@ std::optional<QString> namedKeyLabel(quint32 keyCode);
 // the space; empty otherwise.
 QString keysymText(quint32 keysym);
 
+// A key press as the shortcut recorder sees it.
+struct KeyPress {
+    int qtKey = 0;       // Qt::Key
+    quint32 keysym = 0;  // the key's keysym without modifiers; 0 when unknown (then from qtKey)
+    QString text;        // the characters the key types without modifiers; may be empty
+};
+
+// Reads a key event of this application. On X the key's unshifted keysym comes from the key
+// map, so Shift+1 is the 1 key, not "!".
+KeyPress readKeyPress(const QKeyEvent& event);
+// The stored key code of the pressed key; nothing for a key outside the table.
+std::optional<quint32> keyCodeOf(const KeyPress& press);
+// The pressed key in the stored form: its key code and the key's named label, else its
+// character (upper-cased), else "Key " and the code. Nothing for a key outside the table.
+std::optional<RecordedKey> recordedKey(const KeyPress& press);
+
+// The keysym of an X key code without modifiers (the first column of the key map); 0 when Qt
+// does not run on X or the key has none.
+quint32 x11BaseKeysym(quint32 keycode);
+
 }  // namespace tw::keycodes
-
-namespace tw {
-
-// How a shortcut is shown everywhere: "Ctrl+", "Alt+", "Shift+", "Super+" for the modifiers
-// present, in that order, then the key label ("Ctrl+Alt+Space", "Alt+↓").
-QString shortcutDisplayText(const ShortcutConfiguration& configuration);
-
-}  // namespace tw

@@ -1,4 +1,4 @@
-#include "distraction/AddSiteResult.h"
+#include "preferences/AddSiteResult.h"
 
 namespace tw {
 

@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <optional>
 
-#include "distraction/AddSiteResult.h"
-#include "shell/PreferenceTypes.h"
+#include "preferences/AddSiteResult.h"
+#include "preferences/PreferenceTypes.h"
 
 namespace tw {
 

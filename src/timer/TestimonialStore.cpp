@@ -1,4 +1,4 @@
-#include "settings/TestimonialStore.h"
+#include "timer/TestimonialStore.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "platform/UserDefaults.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 #include "support/Json.h"
 
 using tw::AddSiteResult;

@@ -1,4 +1,4 @@
-#include "shell/PreferenceTypes.h"
+#include "preferences/PreferenceTypes.h"
 
 #include <QCborMap>
 #include <QTextBoundaryFinder>
@@ -163,6 +163,15 @@ ShortcutConfiguration defaultShortcut(ShortcutAction action) {
             return {35, modifier::control | modifier::option, QStringLiteral("P")};
     }
     return {49, modifier::control | modifier::option, QStringLiteral("Space")};
+}
+
+QString shortcutDisplayText(const ShortcutConfiguration& configuration) {
+    QString text;
+    if (configuration.modifiers & modifier::control) text += QStringLiteral("Ctrl+");
+    if (configuration.modifiers & modifier::option) text += QStringLiteral("Alt+");
+    if (configuration.modifiers & modifier::shift) text += QStringLiteral("Shift+");
+    if (configuration.modifiers & modifier::command) text += QStringLiteral("Super+");
+    return text + configuration.keyLabel;
 }
 
 }  // namespace tw

@@ -1,9 +1,13 @@
-#include "shell/KeyCodes.h"
+#include "platform/linux/KeyCodes.h"
 
+#include <QKeyEvent>
 #include <Qt>
 #include <array>
 
 #include <X11/keysym.h>
+#include <xcb/xcb_keysyms.h>
+
+#include "platform/linux/QtXcb.h"
 
 namespace tw::keycodes {
 
@@ -191,17 +195,54 @@ QString keysymText(quint32 keysym) {
     return {};
 }
 
-}  // namespace tw::keycodes
-
-namespace tw {
-
-QString shortcutDisplayText(const ShortcutConfiguration& configuration) {
-    QString text;
-    if (configuration.modifiers & modifier::control) text += QStringLiteral("Ctrl+");
-    if (configuration.modifiers & modifier::option) text += QStringLiteral("Alt+");
-    if (configuration.modifiers & modifier::shift) text += QStringLiteral("Shift+");
-    if (configuration.modifiers & modifier::command) text += QStringLiteral("Super+");
-    return text + configuration.keyLabel;
+KeyPress readKeyPress(const QKeyEvent& event) {
+    KeyPress press;
+    press.qtKey = event.key();
+    press.keysym = x11BaseKeysym(event.nativeScanCode());
+    if (press.keysym == 0) {
+        // Off X: the text Qt gives, when it is a plain character (with Ctrl held it is a
+        // control character, which says nothing about the key).
+        const QString text = event.text();
+        if (text.size() == 1 && text.at(0).isPrint() && !text.at(0).isSpace()) press.text = text;
+    }
+    return press;
 }
 
-}  // namespace tw
+std::optional<quint32> keyCodeOf(const KeyPress& press) {
+    if (press.keysym != 0) {
+        if (const auto code = keyCodeForKeysym(press.keysym)) return code;
+    }
+    if (const auto keysym = keysymForQtKey(press.qtKey)) return keyCodeForKeysym(*keysym);
+    return std::nullopt;
+}
+
+std::optional<RecordedKey> recordedKey(const KeyPress& press) {
+    const auto keyCode = keyCodeOf(press);
+    if (!keyCode) return std::nullopt;
+    RecordedKey key;
+    key.keyCode = *keyCode;
+    if (const auto named = namedKeyLabel(*keyCode)) {
+        key.label = *named;
+        return key;
+    }
+    QString characters = keysymText(press.keysym);
+    if (characters.isEmpty()) characters = press.text;
+    if (characters.isEmpty()) {
+        if (const auto keysym = keysymForKeyCode(*keyCode)) characters = keysymText(*keysym);
+    }
+    key.label = characters.isEmpty() ? QStringLiteral("Key ") + QString::number(*keyCode)
+                                     : characters.toUpper();
+    return key;
+}
+
+quint32 x11BaseKeysym(quint32 keycode) {
+    xcb_connection_t* connection = qtXcbConnection();
+    if (!connection || keycode == 0 || keycode > 255) return 0;
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
+    if (!symbols) return 0;
+    const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols, xcb_keycode_t(keycode), 0);
+    xcb_key_symbols_free(symbols);
+    return keysym;
+}
+
+}  // namespace tw::keycodes

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "platform/fake/FakeScheduler.h"
-#include "settings/TestimonialStore.h"
+#include "timer/TestimonialStore.h"
 
 namespace tw::test {
 namespace {

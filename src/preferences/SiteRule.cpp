@@ -1,4 +1,4 @@
-#include "distraction/SiteRule.h"
+#include "preferences/SiteRule.h"
 
 #include <QByteArray>
 #include <QSet>

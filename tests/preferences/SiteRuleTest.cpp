@@ -4,10 +4,10 @@
 #include <QStringList>
 #include <ostream>
 
-#include "distraction/AddSiteResult.h"
-#include "distraction/SiteRule.h"
 #include "platform/UserDefaults.h"
-#include "shell/AppPreferences.h"
+#include "preferences/AddSiteResult.h"
+#include "preferences/AppPreferences.h"
+#include "preferences/SiteRule.h"
 
 using tw::AddSiteResult;
 using tw::SiteRule;

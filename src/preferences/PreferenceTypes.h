@@ -7,6 +7,8 @@
 #include <array>
 #include <optional>
 
+#include "platform/KeyModifiers.h"
+
 namespace tw {
 
 // The pill's offset on one display from its home position under the top panel, in points.
@@ -30,16 +32,6 @@ struct HiddenApp {
     static std::optional<HiddenApp> fromJson(const QCborValue& value);
     friend bool operator==(const HiddenApp&, const HiddenApp&) = default;
 };
-
-// Modifier bits of a shortcut, in the classic key-event encoding that the stored form keeps.
-namespace modifier {
-inline constexpr quint32 command = 256;  // Super on Linux
-inline constexpr quint32 shift = 512;
-inline constexpr quint32 option = 2048;                             // Alt
-inline constexpr quint32 control = 4096;                            // Ctrl
-inline constexpr quint32 all = command | shift | option | control;  // 6912
-inline constexpr quint32 primary = command | option | control;      // 6400: one of these is needed
-}  // namespace modifier
 
 // One global key combination: a virtual key code (the classic key codes, translated to X keysyms
 // where it is registered), the modifier mask above and the label shown for the key.
@@ -81,6 +73,10 @@ inline constexpr std::array<ShortcutAction, 3> allShortcutActions{
 QString shortcutDefaultsKey(ShortcutAction action);
 // Ctrl+Alt+Space, Alt+Down, Ctrl+Alt+P.
 ShortcutConfiguration defaultShortcut(ShortcutAction action);
+
+// How a shortcut is shown everywhere: "Ctrl+", "Alt+", "Shift+", "Super+" for the modifiers
+// present, in that order, then the key label ("Ctrl+Alt+Space", "Alt+↓").
+QString shortcutDisplayText(const ShortcutConfiguration& configuration);
 
 using PillPositions = QMap<QString, PillPosition>;
 using HiddenApps = QList<HiddenApp>;

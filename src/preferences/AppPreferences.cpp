@@ -1,12 +1,12 @@
-#include "shell/AppPreferences.h"
+#include "preferences/AppPreferences.h"
 
 #include <QCborArray>
 #include <QCborMap>
 #include <algorithm>
 #include <cmath>
 
-#include "distraction/SiteRule.h"
 #include "platform/UserDefaults.h"
+#include "preferences/SiteRule.h"
 #include "support/Json.h"
 
 namespace tw {

@@ -1,0 +1,45 @@
+#pragma once
+
+// The processes of this machine as /proc shows them: when a process was launched, and which live
+// processes of this user run the same executable as this one.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "support/Instant.h"
+
+namespace tw::procscan {
+
+struct Process {
+    qint32 pid = 0;
+    std::optional<Instant> launched;  // absent when the system does not know it
+    friend bool operator==(const Process&, const Process&) = default;
+};
+
+// The fields of /proc/<pid>/stat that the scan needs.
+struct ProcStat {
+    char state = '?';
+    quint64 startTicks = 0;  // start time after boot, in clock ticks
+};
+
+// Parses the text of /proc/<pid>/stat. The command name in parentheses may hold blanks and
+// parentheses of its own, so the fields are counted from the last ')'.
+std::optional<ProcStat> parseProcStat(const QByteArray& text);
+// The boot time ("btime", seconds since 1970) from the text of /proc/stat.
+std::optional<qint64> parseBootTime(const QByteArray& text);
+// The executable a /proc/<pid>/exe link names, without the " (deleted)" of a replaced file.
+QString normalizedExecutable(const QString& linkTarget);
+
+// The launch date of process `pid` read from `procRoot`.
+std::optional<Instant> launchDate(qint32 pid, const QString& procRoot = QStringLiteral("/proc"));
+// This process.
+Process self(const QString& procRoot = QStringLiteral("/proc"));
+// Other live (not zombie) processes of this user running this executable whose command line
+// (NUL-separated, as in /proc/<pid>/cmdline) `accept` takes.
+std::vector<Process> sameExecutable(const std::function<bool(const QByteArray&)>& accept,
+                                    const QString& procRoot = QStringLiteral("/proc"));
+
+}  // namespace tw::procscan
