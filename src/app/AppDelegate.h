@@ -119,6 +119,16 @@ private Q_SLOTS:
     void onShowIsland();
 
 private:
+    // The launch steps, one per subsystem.
+    void wireIntents();
+    void wireDesktopWidget();
+    void wireIsland();
+    void listenForShowIsland();
+    void wireFocusShortcuts();
+    void wireTray();
+    void wireGlobalShortcuts();
+    void followSystemEvents();
+
     void runFocusShortcuts(bool focusing);
     bool askToQuit();
     // The user's quit from a menu (the tray's or the island's), on a later event-loop turn.

@@ -456,3 +456,57 @@ TEST_F(Delegate, SessionBusCarriesShowIslandTheStatusAndQuit) {
     EXPECT_FALSE(
         session.interface()->isServiceRegistered(QLatin1String(SingleInstance::kBusName)).value());
 }
+
+namespace {
+
+// Collects the PropertiesChanged signals of the status object.
+class PropertyWatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+
+public Q_SLOTS:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed,
+                           const QStringList& invalidated) {
+        EXPECT_EQ(interface, QLatin1String(SingleInstance::kInterface));
+        EXPECT_TRUE(invalidated.isEmpty());
+        changes.append(changed);
+    }
+};
+
+}  // namespace
+
+TEST_F(Delegate, StatusChangesAreAnnouncedOncePerTurn) {
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected()) GTEST_SKIP() << "no session bus (run under scripts/with-desktop)";
+    launch(session);
+    const QString name = QStringLiteral("status-watcher");
+    {
+        QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        PropertyWatcher watcher;
+        ASSERT_TRUE(other.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                                  QStringLiteral("org.freedesktop.DBus.Properties"),
+                                  QStringLiteral("PropertiesChanged"), &watcher,
+                                  SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+        // A round trip, so that the match rule is in place before anything changes.
+        other.interface()->isServiceRegistered(QLatin1String(SingleInstance::kBusName));
+
+        // Starting changes the run state, the end date and the session at once: one signal.
+        model().toggle();
+        ASSERT_TRUE(waitUntil([&] { return !watcher.changes.isEmpty(); }));
+        ASSERT_EQ(watcher.changes.size(), 1);
+        const QVariantMap started = watcher.changes.takeFirst();
+        EXPECT_EQ(started.value(QStringLiteral("RunState")).toString(), QStringLiteral("running"));
+        EXPECT_DOUBLE_EQ(started.value(QStringLiteral("EndDate")).toDouble(),
+                         model().endDate()->toUnix());
+        EXPECT_FALSE(started.contains(QStringLiteral("Mode")));
+
+        // Each second of the countdown is announced.
+        scheduler.advance(1);
+        ASSERT_TRUE(waitUntil([&] { return !watcher.changes.isEmpty(); }));
+        EXPECT_EQ(watcher.changes.takeFirst().value(QStringLiteral("Remaining")).toInt(), 1499);
+    }
+    QDBusConnection::disconnectFromBus(name);
+}
+
+#include "AppDelegateTest.moc"

@@ -1,0 +1,194 @@
+// The launch steps of the application delegate, one function per subsystem, in their fixed order.
+#include <QPointer>
+
+#include "app/AppDelegate.h"
+#include "app/FocusControl.h"
+#include "app/SingleInstance.h"
+#include "app/StatusService.h"
+#include "island/IslandController.h"
+#include "platform/SystemEvents.h"
+#include "preferences/AppPreferences.h"
+#include "shell/GlobalShortcut.h"
+#include "shell/MenuBarController.h"
+#include "timer/TestimonialStore.h"
+#include "timer/TimerModel.h"
+#include "widget/FocusWidgetBridge.h"
+
+namespace tw {
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (launched_) return;
+    launched_ = true;
+    wireIntents();        // 1. the command lines, desktop actions and D-Bus methods
+    wireDesktopWidget();  // 2. the snapshot for the desktop widget
+    wireIsland();         // 3. the island, shown with a short peek
+    // 4-6. TickTick: the hook receives its task client, attaches to the model (through
+    //      phaseCompleted) and refreshes when the client's connection changes.
+    listenForShowIsland();  // 7. a second copy's request
+    // 8-9. The cloud client and the event emitter (with the ntfy notifier).
+    // 10-11. The application hider and the site blocker (onWarning → handleSiteWarning,
+    //        onBlocked → the island's showBlockedSite).
+    wireFocusShortcuts();  // 12-13. Do Not Disturb follows focus activity
+    // 14-17. The settings window, the tour replay and the first-run tour (2.4 s after launch
+    //        when unseen).
+    wireTray();             // 18-19. the tray menu and its icon
+    wireGlobalShortcuts();  // 20-21. the three global shortcuts
+    followSystemEvents();   // 22-25. day, time zone, sleep, wake, lock
+    // Last, the status object and the bus name: a second copy waits for the name before it sends
+    // showIsland, and by then the subscription of step 7 is in place.
+    publishOnBus();
+}
+
+void AppDelegate::wireIntents() {
+    // The intent bridge keeps a weak reference to the model, and its methods go on the bus. This
+    // is the model's first use: it loads the history and restores a saved session.
+    FocusControl::shared().setModel(&model());
+    FocusControlService::publish(env_.sessionBus, FocusControl::shared(), this);
+}
+
+void AppDelegate::wireDesktopWidget() {
+    // The bridge writes its first snapshot and follows the model.
+    widgetBridge_ = new FocusWidgetBridge(model(), env_.appGroup, this);
+}
+
+void AppDelegate::wireIsland() {
+    // Created once, kept for the life of the process, shown and given a short peek.
+    testimonials_ = std::make_unique<TestimonialStore>(env_.scheduler.clock());
+    if (env_.makeIsland) {
+        controller_ = env_.makeIsland(model(), *preferences_, env_.scheduler, &env_.driftLog,
+                                      testimonials_.get(), this);
+    }
+    if (!controller_) return;
+    const QPointer<AppDelegate> self(this);
+    // The island's settings and history requests open those windows here once they exist.
+    controller_->onShowSettings = [] {};
+    controller_->onShowHistory = [] {};
+    // "Quit Tarnwhistle" on the island is the user's quit: it asks while a session runs and
+    // cleans up, asked from the event loop rather than from inside the menu.
+    controller_->onQuit = [self] {
+        if (self) self->queueUserQuit();
+    };
+    controller_->applyVisibility();
+    controller_->peek();
+}
+
+void AppDelegate::listenForShowIsland() {
+    // From any sender on the session bus.
+    if (!env_.sessionBus.isConnected()) return;
+    env_.sessionBus.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                            QLatin1String(SingleInstance::kInterface),
+                            QLatin1String(SingleInstance::kShowIsland), this, SLOT(onShowIsland()));
+}
+
+void AppDelegate::wireFocusShortcuts() {
+    connect(&model(), &TimerModel::focusActivityChanged, this,
+            [this](bool focusing) { runFocusShortcuts(focusing); });
+    // A restored running focus phase counts as one that has just started.
+    if (model().mode() == TimerModel::Mode::focus &&
+        model().runState() == TimerModel::RunState::running) {
+        runFocusShortcuts(true);
+    }
+}
+
+void AppDelegate::wireTray() {
+    // The tray menu reaches the island and the windows through these callbacks, each holding the
+    // delegate weakly.
+    const QPointer<AppDelegate> self(this);
+    auto* menuBar = new MenuBarController(model(), *preferences_, this);
+    menuBar->islandExpanded = [self] {
+        return self && self->controller_ && self->controller_->island().isExpanded();
+    };
+    menuBar->onToggleIsland = [self] {
+        if (self && self->controller_) self->controller_->toggleExpanded();
+    };
+    menuBar->currentIslandStyle = [self] {
+        if (!self) return IslandStyle::automatic;
+        return self->controller_ ? self->controller_->currentStyle()
+                                 : self->preferences().islandStyle();
+    };
+    menuBar->preferredIslandStyle = [self] {
+        return self ? self->preferences().islandStyle() : IslandStyle::automatic;
+    };
+    menuBar->onToggleIslandStyle = [self] {
+        if (self && self->controller_) self->controller_->toggleStyle();
+    };
+    menuBar->onSelectStyle = [self](IslandStyle style) {
+        if (self && self->controller_) self->controller_->setStyle(style);
+    };
+    // The island closes first; the settings and history windows open here once they exist.
+    menuBar->onShowSettings = [self] {
+        if (self && self->controller_) self->controller_->collapse();
+    };
+    menuBar->onShowHistory = [self] {
+        if (self && self->controller_) self->controller_->collapse();
+    };
+    // The user's quit, asked from the event loop rather than from inside the menu.
+    menuBar->onQuit = [self] {
+        if (self) self->queueUserQuit();
+    };
+    // The TickTick hook will be given to the menu here as its task list (menuBar->tickTick).
+    // The tray icon follows menuBarIconEnabled, from now on.
+    menuBar->updateVisibility();
+}
+
+void AppDelegate::wireGlobalShortcuts() {
+    // In the order startPause, showIsland, toggleStyle.
+    const QPointer<AppDelegate> self(this);
+    shortcuts_ = new GlobalShortcuts(
+        *preferences_, env_.hotKeys,
+        [self](ShortcutAction action) {
+            if (!self) return;
+            switch (action) {
+                case ShortcutAction::startPause:
+                    self->model().toggle();
+                    break;
+                case ShortcutAction::showIsland:
+                    if (self->controller_) self->controller_->toggleExpanded();
+                    break;
+                case ShortcutAction::toggleStyle:
+                    if (self->controller_) self->controller_->toggleStyle();
+                    break;
+            }
+        },
+        this);
+    shortcuts_->registerAll();
+    // While a shortcut is recorded no hot key is held; afterwards the missing ones are
+    // registered again.
+    observers_.append(shortcuts_->followRecording());
+}
+
+void AppDelegate::followSystemEvents() {
+    const QPointer<AppDelegate> self(this);
+    SystemEvents& events = env_.systemEvents;
+    // Day change, time-zone change and activation roll the statistics day.
+    const auto refreshDay = [self] {
+        if (self) self->model().refreshStatisticsDay();
+    };
+    observers_.append(connect(&events, &SystemEvents::dayChanged, this, refreshDay));
+    observers_.append(connect(&events, &SystemEvents::timeZoneChanged, this, refreshDay));
+    observers_.append(connect(&events, &SystemEvents::becameActive, this, refreshDay));
+    // Sleep: the site blocker will be suspended and refreshed here first; then the model.
+    observers_.append(connect(&events, &SystemEvents::willSleep, this, [self] {
+        if (self) self->model().systemWillSleep();
+    }));
+    // Wake: the model first; the site blocker will then be resumed and refreshed here.
+    observers_.append(connect(&events, &SystemEvents::didWake, this, [self] {
+        if (self) self->model().systemDidWake();
+    }));
+    observers_.append(connect(&events, &SystemEvents::screenLocked, this, [self] {
+        if (self) self->model().screenDidLock();
+    }));
+}
+
+void AppDelegate::publishOnBus() {
+    QDBusConnection& bus = env_.sessionBus;
+    if (!bus.isConnected()) return;
+    status_ = new StatusService(*this, bus, QLatin1String(SingleInstance::kObjectPath));
+    publishedObject_ =
+        bus.registerObject(QLatin1String(SingleInstance::kObjectPath), status_,
+                           QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSlots |
+                               QDBusConnection::ExportAllSignals);
+    ownsBusName_ = bus.registerService(QLatin1String(SingleInstance::kBusName));
+}
+
+}  // namespace tw

@@ -1,0 +1,2 @@
+// Must not build: the platform layer is below every feature.
+#include "island/IslandState.h"
