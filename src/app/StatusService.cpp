@@ -20,7 +20,6 @@ StatusService::StatusService(AppDelegate& delegate, QDBusConnection bus, QString
     TimerModel& model = delegate.model();
     connect(&model, &TimerModel::modeChanged, this, [this] { changed("Mode"); });
     connect(&model, &TimerModel::runStateChanged, this, [this] { changed("RunState"); });
-    connect(&model, &TimerModel::remainingChanged, this, [this] { changed("Remaining"); });
     connect(&model, &TimerModel::endDateChanged, this, [this] { changed("EndDate"); });
     connect(&model, &TimerModel::sessionIDChanged, this, [this] { changed("SessionID"); });
 }

@@ -501,10 +501,15 @@ TEST_F(Delegate, StatusChangesAreAnnouncedOncePerTurn) {
                          model().endDate()->toUnix());
         EXPECT_FALSE(started.contains(QStringLiteral("Mode")));
 
-        // Each second of the countdown is announced.
+        // The seconds of the countdown are not announced (a listener counts down to EndDate);
+        // pausing is.
         scheduler.advance(1);
+        model().toggle();
         ASSERT_TRUE(waitUntil([&] { return !watcher.changes.isEmpty(); }));
-        EXPECT_EQ(watcher.changes.takeFirst().value(QStringLiteral("Remaining")).toInt(), 1499);
+        const QVariantMap paused = watcher.changes.takeFirst();
+        EXPECT_EQ(paused.value(QStringLiteral("RunState")).toString(), QStringLiteral("paused"));
+        EXPECT_FALSE(paused.contains(QStringLiteral("Remaining")));
+        EXPECT_TRUE(watcher.changes.isEmpty());
     }
     QDBusConnection::disconnectFromBus(name);
 }
