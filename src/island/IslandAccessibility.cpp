@@ -23,8 +23,8 @@ struct IslandViewAccess {
     static std::optional<TimerModel::Mode> chipEditing(const IslandView& v) {
         return v.chipEditing_;
     }
-    static double progress(const IslandView& v) { return v.progress(); }
-    static QRectF cardBox(const IslandView& v) { return IslandView::cardBox(v.layout_); }
+    static double progress(const IslandView& v) { return islandlayout::progress(v.model_); }
+    static QRectF cardBox(const IslandView& v) { return v.layout_.cardBox(); }
     static void activate(IslandView& v, IslandControl c) { v.activate(c); }
 };
 

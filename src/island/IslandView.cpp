@@ -63,12 +63,6 @@ QColor amber() {
     return QColor::fromRgbF(1.0f, 0.76f, 0.28f, 1.0f);
 }
 
-bool isChipPart(C c, Mode mode) {
-    if (mode == Mode::focus)
-        return c == C::focusChip || c == C::focusMinus || c == C::focusValue || c == C::focusPlus;
-    return c == C::breakChip || c == C::breakMinus || c == C::breakValue || c == C::breakPlus;
-}
-
 }  // namespace
 
 IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& preferences,
@@ -234,19 +228,15 @@ S::ShapeParams IslandView::shape() const {
 }
 
 QRectF IslandView::controlRect(IslandControl control) const {
-    if (control == C::count) return {};
     return layout_.rect(control);
 }
 
 QString IslandView::controlHelp(IslandControl control) const {
-    if (control == C::count) return {};
-    return layout_.help[static_cast<size_t>(control)];
+    return layout_.help(control);
 }
 
 QRectF IslandView::countdownRegion() const {
-    QRectF r = layout_.rect(C::countdown) | layout_.rect(C::progress);
-    if (layout_.content == IslandContent::blockedSite) r = layout_.rect(C::countdown);
-    return r;
+    return layout_.countdownRegion();
 }
 
 void IslandView::finishAnimations() {
@@ -259,17 +249,12 @@ void IslandView::finishAnimations() {
     update();
 }
 
-bool IslandView::showsScrollCue() const {
-    const Layout& l = layout_;
-    return l.content == IslandContent::collapsed && !l.metrics.isPill() && !l.active && l.hovering;
-}
-
 bool IslandView::scrollCueAnimating() const {
     return cue_->state() == QAbstractAnimation::Running;
 }
 
 void IslandView::updateScrollCue() {
-    const bool animate = showsScrollCue() && isVisible() && !reducedMotion();
+    const bool animate = layout_.showsScrollCue() && isVisible() && !reducedMotion();
     if (animate && cue_->state() != QAbstractAnimation::Running) {
         cue_->start();
     } else if (!animate && cue_->state() == QAbstractAnimation::Running) {
@@ -284,239 +269,15 @@ bool IslandView::reducedMotion() const {
 
 // ---- Layout ----
 
-IslandView::Layout IslandView::computeLayout() const {
-    Layout l;
-    const auto preview = island_.notchPreviewMetrics();
-    l.metrics = preview ? *preview : island_.metrics();
-    l.running = model_.runState() == TimerModel::RunState::running;
-    l.active = model_.isActive();
-    l.showsShortcutWarning = preferences_.shortcutError().has_value();
-    const double w = width();
-
-    if (!island_.isExpanded()) {
-        l.content = IslandContent::collapsed;
-        l.hovering = island_.isHovering() && !preview;
-        const SizeF s = collapsedViewSize(l.metrics, l.active, l.hovering);
-        l.island = QRectF((w - s.width) / 2, 0, s.width, s.height);
-        l.shape = S::shapeFor(l.metrics.isPill(), false, s.height, l.hovering && !l.active);
-        layoutCollapsed(l);
-        return l;
-    }
-
-    // An open pill keeps its size while it is dragged over the notch; only its outline changes.
-    const IslandMetrics& sizing = preview ? island_.metrics() : l.metrics;
-    const ExpandedContentFlags flags = island_.contentFlags();
-    if (island_.celebration())
-        l.content = IslandContent::celebration;
-    else if (island_.blockWarning())
-        l.content = IslandContent::blockWarning;
-    else if (island_.blockedSite())
-        l.content = IslandContent::blockedSite;
-    else if (sizing.isPill())
-        l.content = IslandContent::mini;
-    else
-        l.content = IslandContent::expanded;
-    const SizeF s = contentSize(sizing, flags);
-    l.island = QRectF((w - s.width) / 2, 0, s.width, s.height);
-    l.shape = S::shapeFor(l.metrics.isPill(), true, s.height, false);
-    l.band = sizing.isPill() ? 12 : sizing.notchHeight;
-    l.inset =
-        (1 - std::clamp(l.shape.detach, 0.0, 1.0)) * std::min(s.width * 0.25, l.shape.topRadius);
-    l.showsHint = flags.durationHovered;
-
-    switch (l.content) {
-        case IslandContent::celebration:
-            layoutCelebration(l);
-            break;
-        case IslandContent::blockWarning:
-        case IslandContent::blockedSite:
-            layoutBanner(l);
-            break;
-        case IslandContent::mini:
-            layoutMini(l);
-            break;
-        case IslandContent::expanded:
-            layoutExpanded(l);
-            break;
-        case IslandContent::collapsed:
-            break;
-    }
-    return l;
-}
-
-void IslandView::layoutCollapsed(Layout& l) const {
-    const QRectF R = l.island;
-    const double cy = R.top() + (l.metrics.isPill() ? R.height() / 2 : l.metrics.notchHeight / 2);
-    if (l.metrics.isPill()) {
-        double right = R.right() - 14;
-        if (l.hovering) {
-            l.rect(C::moreActions) = centeredSquare({R.right() - 10 - 12, cy}, 24);
-            l.tip(C::moreActions) = QStringLiteral("More actions");
-            l.rect(C::startPause) = centeredSquare({R.right() - 10 - 24 - 6 - 12, cy}, 24);
-            l.tip(C::startPause) = T::collapsedStartPauseHelp(l.running);
-            right = l.rect(C::startPause).left() - 8;
-        }
-        l.rect(C::progress) = centeredSquare({right - 12, cy}, 14);
-        l.rect(C::countdown) = QRectF(right - 24 - 8 - 46, R.top(), 46, R.height());
-        return;
-    }
-    const double wing = L::notchWingWidth;
-    if (l.active) {
-        const QRectF left(R.left() + L::notchSidePadding, R.top(), wing, l.metrics.notchHeight);
-        const QRectF right(R.right() - L::notchSidePadding - wing, R.top(), wing,
-                           l.metrics.notchHeight);
-        l.rect(C::progress) = centeredSquare({left.center().x(), cy}, 13);
-        l.rect(C::countdown) = right.adjusted(2, 0, -4, 0);
-        return;
-    }
-    if (l.hovering) {
-        const double stripCy = R.top() + l.metrics.notchHeight + L::idleHoverExtraHeight / 2 - 1;
-        l.rect(C::detach) = centeredSquare({R.right() - 14 - 11, stripCy}, 22);
-        l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
-    }
-}
-
-void IslandView::layoutExpanded(Layout& l) const {
-    const QRectF R = l.island.adjusted(l.inset, 0, -l.inset, 0);
-    double y = R.top() + l.band + 6;
-    // Header: the phase switch, the task picker, detach and settings.
-    l.rect(C::phaseFocus) = QRectF(R.left() + kPad, y, 66, 24);
-    l.rect(C::phaseBreak) = QRectF(R.left() + kPad + 66, y, 66, 24);
-    l.tip(C::phaseFocus) = QStringLiteral("Select Focus phase");
-    l.tip(C::phaseBreak) = QStringLiteral("Select Break phase");
-    l.rect(C::settings) = QRectF(R.right() - kPad - 24, y, 24, 24);
-    l.tip(C::settings) = QStringLiteral("Settings");
-    double headerRight = l.rect(C::settings).left() - 6;
-    if (!l.metrics.isPill()) {
-        l.rect(C::detach) = QRectF(headerRight - 24, y, 24, 24);
-        l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
-        headerRight = l.rect(C::detach).left() - 8;
-    }
-    if (preferences_.tickTickEnabled() && taskHook_) {
-        const double left = l.rect(C::phaseBreak).right() + 10;
-        const double width = std::min(150.0, headerRight - left);
-        if (width > 40) l.rect(C::taskPicker) = QRectF(headerRight - width, y, width, 24);
-        l.tip(C::taskPicker) = QStringLiteral("TickTick task for this focus session");
-    }
-    y += 24 + 6;
-
-    // The countdown with its progress, and the controls.
-    const double mh = l.showsShortcutWarning ? 34 : 56;
-    l.rect(C::countdown) = QRectF(R.left() + kPad - 4, y, 176, mh - 10);
-    l.tip(C::countdown) =
-        QStringLiteral("Type minutes or mm:ss, then press Return (up to 120 minutes)");
-    l.rect(C::progress) = QRectF(R.left() + kPad, y + mh - 7, 150, 4);
-    const double cy = y + mh / 2 - 1;
-    const double big = l.showsShortcutWarning ? 34 : 44;
-    const double small = l.showsShortcutWarning ? 28 : 34;
-    l.rect(C::skip) = centeredSquare({R.right() - kPad - small / 2, cy}, small);
-    l.rect(C::startPause) = centeredSquare({l.rect(C::skip).left() - 10 - big / 2, cy}, big);
-    l.rect(C::reset) = centeredSquare({l.rect(C::startPause).left() - 10 - small / 2, cy}, small);
-    l.tip(C::skip) = QStringLiteral("Skip");
-    l.tip(C::reset) = QStringLiteral("Reset");
-    l.tip(C::startPause) =
-        T::startPauseHelp(l.running, preferences_.shortcut(ShortcutAction::startPause));
-    y += mh + 6;
-
-    // The duration chips.
-    const double chipW = (R.width() - 2 * kPad - 10) / 2;
-    const auto chip = [&](C body, C minus, C value, C plus, double x, const QString& tip) {
-        const QRectF r(x, y, chipW, 28);
-        l.rect(body) = r;
-        l.tip(body) = tip;
-        l.rect(plus) = centeredSquare({r.right() - 4 - 11, r.center().y()}, 22);
-        l.rect(value) = QRectF(l.rect(plus).left() - 30, r.top(), 30, r.height());
-        l.rect(minus) = centeredSquare({l.rect(value).left() - 11, r.center().y()}, 22);
-        l.tip(value) = T::chipEditHelp(1, 120);
-    };
-    chip(C::focusChip, C::focusMinus, C::focusValue, C::focusPlus, R.left() + kPad,
-         QStringLiteral("Set focus length"));
-    chip(C::breakChip, C::breakMinus, C::breakValue, C::breakPlus, R.left() + kPad + chipW + 10,
-         QStringLiteral("Set break length"));
-    y += 28 + (l.showsShortcutWarning ? 5 : 8);
-
-    // History, undo and the shortcut warning.
-    const QFont small11 = S::font(11, QFont::Medium);
-    const QString history = T::historyLine(model_.focusMinutesToday(), model_.completedToday());
-    l.rect(C::history) =
-        QRectF(R.left() + kPad, y, 12 + 5 + textWidth(history, small11) + 4 + 8, 16);
-    l.tip(C::history) = QStringLiteral("View daily focused minutes and the last 7 days");
-    if (const auto offer = model_.undoOffer()) {
-        const double width = 12 + 5 + textWidth(T::undoLine(offer->label), small11);
-        l.rect(C::undo) = QRectF(R.right() - kPad - width, y, width, 16);
-        l.tip(C::undo) = QStringLiteral("Restore the session");
-    }
-    y += 16 + 1;
-    if (l.showsShortcutWarning) {
-        l.rect(C::shortcutWarning) = QRectF(R.left() + kPad, y, R.width() - 2 * kPad, 26);
-        l.tip(C::shortcutWarning) = preferences_.shortcutError().value_or(QString());
-    }
-}
-
-void IslandView::layoutMini(Layout& l) const {
-    const QRectF R = l.island;
-    // The timer area (13…137 across, 20…72 down) is also where a press-and-hold drags the pill.
-    l.rect(C::progress) = QRectF(R.left() + 16, R.top() + 31, 30, 30);
-    l.rect(C::countdown) = QRectF(R.left() + 54, R.top() + 36, 84, 32);
-    l.tip(C::countdown) =
-        QStringLiteral("Type minutes or mm:ss, then press Return (up to 120 minutes)");
-    const double cy = R.top() + 46;
-    l.rect(C::reset) = centeredSquare({R.left() + 154, cy}, 28);
-    l.rect(C::startPause) = centeredSquare({R.left() + 192, cy}, 36);
-    l.rect(C::skip) = centeredSquare({R.left() + 230, cy}, 28);
-    l.tip(C::skip) = QStringLiteral("Skip");
-    l.tip(C::reset) = QStringLiteral("Reset");
-    l.tip(C::startPause) =
-        T::startPauseHelp(l.running, preferences_.shortcut(ShortcutAction::startPause));
-    const double by = R.top() + 104;
-    l.rect(C::moreActions) = centeredSquare({R.right() - 14 - 11, by}, 22);
-    l.tip(C::moreActions) = QStringLiteral("More actions");
-    if (!island_.notchPreviewMetrics()) {
-        const QFont f = S::font(11, QFont::Medium);
-        const QString history = T::historyLine(model_.focusMinutesToday(), model_.completedToday());
-        l.rect(C::history) =
-            QRectF(R.left() + 16, by - 8, 12 + 5 + textWidth(history, f) + 4 + 8, 16);
-        l.tip(C::history) = QStringLiteral("View daily focused minutes and the last 7 days");
-    }
-}
-
-void IslandView::layoutBanner(Layout& l) const {
-    const QRectF R = l.island.adjusted(l.inset, 0, -l.inset, 0);
-    const QRectF area(R.left() + 18, R.top() + l.band, R.width() - 36, R.height() - l.band - 6);
-    // The first text line; for the notice it holds the remaining time and repaints each second.
-    l.rect(C::countdown) = QRectF(area.left() + 46, area.center().y() - 20, area.width() - 46, 22);
-}
-
-void IslandView::layoutCelebration(Layout& l) const {
-    const auto& card = *island_.celebration();
-    const QRectF box = cardBox(l);
-    const double x0 = box.left() + 16;
-    const double cw = box.width() - 32;
-    if (!card.showsFigures()) return;
-    l.tip(C::startBreak) = QStringLiteral("Start break");
-    if (!card.showQuotePrompt) {
-        const double y = box.top() + kCardTop + kCardRowA + 4 + 16 + 13 + 8;
-        l.rect(C::startBreak) = QRectF(box.center().x() - 60, y, 120, 26);
-        return;
-    }
-    const double fy = box.top() + kCardTop + kCardRowA + 4 + 16 + 13 + 4 + 14 + 3;
-    // With the invitation the button shares the permission's row, at its right end.
-    l.rect(C::startBreak) = QRectF(box.right() - 16 - 108, fy + 24 + 3 + 7.5 - 12, 108, 24);
-    if (quoteState_.sent && quoteState_.cardID == card.id) return;
-    l.rect(C::quoteField) = QRectF(x0, fy, cw - 70, 24);
-    l.rect(C::quoteSend) = QRectF(x0 + cw - 62, fy, 62, 24);
-    const double toggleW = 13 + 6 + textWidth(celebration::quote::permission(), S::font(10.5));
-    l.rect(C::quoteMayQuote) = QRectF(x0, fy + 24 + 3, toggleW, 15);
-}
-
-QRectF IslandView::cardBox(const Layout& l) {
-    return l.island.adjusted(8 + l.inset, std::max(4.0, l.band - 4), -8 - l.inset, -6);
+IslandLayout IslandView::computeLayout() const {
+    return islandlayout::compute(islandlayout::readInput(
+        model_, island_, preferences_, taskHook_.has_value(), quoteState_, width()));
 }
 
 // ---- State changes ----
 
 void IslandView::refresh(Motion motion) {
-    const Layout next = computeLayout();
+    const IslandLayout next = computeLayout();
     const bool geometryChanged = next.island != layout_.island || next.shape != layout_.shape;
     const bool contentChanged = next.content != layout_.content;
     layout_ = next;
@@ -702,14 +463,8 @@ void IslandView::paintCountdown(QPainter& p, IslandControl c, const QFont& font,
     S::paintTabularText(p, r, model_.formattedRemaining(), font, color, align);
 }
 
-double IslandView::progress() const {
-    const double total = static_cast<double>(model_.phaseSeconds());
-    if (total <= 0) return 0;
-    return std::clamp((total - static_cast<double>(model_.remaining())) / total, 0.0, 1.0);
-}
-
 void IslandView::paintCollapsed(QPainter& p) const {
-    const Layout& l = layout_;
+    const IslandLayout& l = layout_;
     const QRectF R = l.island;
     const QColor accent = S::modeColor(model_.mode());
     const QColor tone = l.running ? accent : S::white(0.6);
@@ -728,7 +483,7 @@ void IslandView::paintCollapsed(QPainter& p) const {
                      Qt::AlignLeft);
         paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold),
                        l.active ? tone : S::white(0.75), Qt::AlignRight);
-        S::paintProgressRing(p, l.rect(C::progress), progress(), tone, 2.2);
+        S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_), tone, 2.2);
         if (l.hovering) {
             paintIconButton(p, C::startPause,
                             l.running ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),
@@ -738,7 +493,7 @@ void IslandView::paintCollapsed(QPainter& p) const {
         return;
     }
     if (l.active) {
-        S::paintProgressRing(p, l.rect(C::progress), progress(), tone, 2.2);
+        S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_), tone, 2.2);
         paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold), tone, Qt::AlignHCenter);
         return;
     }
@@ -790,7 +545,7 @@ void IslandView::paintChip(QPainter& p, Mode mode) const {
     const bool selected = model_.mode() == mode;
     const QColor tint = S::modeColor(mode);
     const int minutes = focus ? model_.focusMinutes() : model_.breakMinutes();
-    const bool hover = hovered_ && isChipPart(*hovered_, mode);
+    const bool hover = hovered_ && islandlayout::isChipPart(*hovered_, mode);
 
     p.save();
     p.setPen(Qt::NoPen);
@@ -886,7 +641,7 @@ void IslandView::paintShortcutWarning(QPainter& p) const {
 }
 
 void IslandView::paintExpanded(QPainter& p) const {
-    const Layout& l = layout_;
+    const IslandLayout& l = layout_;
     const QColor accent = S::modeColor(model_.mode());
     paintPhaseSwitch(p);
     paintTaskPicker(p, accent);
@@ -896,7 +651,7 @@ void IslandView::paintExpanded(QPainter& p) const {
     const QColor timeInk = l.running ? S::white(0.97) : S::white(0.85);
     paintCountdown(p, C::countdown, S::font(l.showsShortcutWarning ? 28 : 40, QFont::Normal),
                    timeInk, Qt::AlignLeft);
-    S::paintProgressBar(p, l.rect(C::progress), progress(), accent);
+    S::paintProgressBar(p, l.rect(C::progress), islandlayout::progress(model_), accent);
 
     paintIconButton(p, C::reset, QStringLiteral("arrow.counterclockwise"), 14, S::white(0.85));
     paintIconButton(p, C::startPause,
@@ -919,10 +674,11 @@ void IslandView::paintExpanded(QPainter& p) const {
 }
 
 void IslandView::paintMini(QPainter& p) const {
-    const Layout& l = layout_;
+    const IslandLayout& l = layout_;
     const QRectF R = l.island;
     const QColor accent = S::modeColor(model_.mode());
-    S::paintProgressRing(p, l.rect(C::progress), progress(), l.active ? accent : S::white(0.5), 3);
+    S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_),
+                         l.active ? accent : S::white(0.5), 3);
     S::paintIcon(p,
                  model_.mode() == Mode::focus ? QStringLiteral("checkmark.seal.fill")
                                               : QStringLiteral("cup.and.saucer.fill"),
@@ -959,7 +715,7 @@ void IslandView::paintMini(QPainter& p) const {
 }
 
 void IslandView::paintBanner(QPainter& p) const {
-    const Layout& l = layout_;
+    const IslandLayout& l = layout_;
     const QRectF line = l.rect(C::countdown);
     const QRectF iconRect(line.left() - 46, line.top() + 2, 34, 34);
     if (l.content == IslandContent::blockWarning) {
@@ -997,7 +753,7 @@ void IslandView::paintBanner(QPainter& p) const {
 
 void IslandView::paintCelebration(QPainter& p) const {
     const auto& card = *island_.celebration();
-    const Layout& l = layout_;
+    const IslandLayout& l = layout_;
     const QRectF R = l.island;
     const bool reduced = reducedMotion();
     const double elapsed = cardElapsed();
@@ -1006,7 +762,7 @@ void IslandView::paintCelebration(QPainter& p) const {
     p.setClipPath(S::islandShapePath(current_.rect, current_.shape));
     celebration::paintConfetti(p, R, elapsed, reduced);
 
-    const QRectF box = cardBox(l);
+    const QRectF box = l.cardBox();
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 184));
     p.drawRoundedRect(box, 18, 18);
@@ -1114,27 +870,6 @@ bool IslandView::insideIsland(const QPointF& pos) const {
     return layout_.island.contains(pos) || current_.rect.contains(pos);
 }
 
-IslandControl IslandView::controlAt(const QPointF& pos) const {
-    // Small controls first: the steppers and values lie inside their chips.
-    static constexpr std::array order = {
-        C::focusMinus,      C::focusValue, C::focusPlus,  C::breakMinus,
-        C::breakValue,      C::breakPlus,  C::focusChip,  C::breakChip,
-        C::detach,          C::settings,   C::phaseFocus, C::phaseBreak,
-        C::countdown,       C::reset,      C::startPause, C::skip,
-        C::history,         C::undo,       C::taskPicker, C::moreActions,
-        C::shortcutWarning, C::startBreak, C::quoteField, C::quoteMayQuote,
-        C::quoteSend};
-    for (const C c : order) {
-        const QRectF r = layout_.rect(c);
-        if (r.isEmpty()) continue;
-        if (c == C::countdown && layout_.content != IslandContent::expanded &&
-            layout_.content != IslandContent::mini)
-            continue;  // the closed island's time and the banner lines are not editable
-        if (r.contains(pos)) return c;
-    }
-    return C::count;
-}
-
 void IslandView::setPointerHovering(bool hovering) {
     if (pointerInside_ == hovering) return;
     pointerInside_ = hovering;
@@ -1143,7 +878,7 @@ void IslandView::setPointerHovering(bool hovering) {
 }
 
 void IslandView::updateHoveredControl(const QPointF& pos) {
-    const C at = controlAt(pos);
+    const C at = layout_.controlAt(pos);
     const std::optional<C> next = at == C::count ? std::nullopt : std::optional<C>(at);
     if (next != hovered_) {
         if (hovered_) update(controlRect(*hovered_).toAlignedRect().adjusted(-3, -3, 3, 3));
@@ -1161,8 +896,8 @@ void IslandView::updateHoveredControl(const QPointF& pos) {
     }
     if (layout_.content == IslandContent::expanded) {
         std::optional<Mode> chip;
-        if (hovered_ && isChipPart(*hovered_, Mode::focus)) chip = Mode::focus;
-        if (hovered_ && isChipPart(*hovered_, Mode::rest)) chip = Mode::rest;
+        if (hovered_ && islandlayout::isChipPart(*hovered_, Mode::focus)) chip = Mode::focus;
+        if (hovered_ && islandlayout::isChipPart(*hovered_, Mode::rest)) chip = Mode::rest;
         if (chip != island_.hoveredDuration()) island_.setHoveredDuration(chip);
     }
 }
@@ -1186,7 +921,7 @@ void IslandView::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    const C at = controlAt(event->position());
+    const C at = layout_.controlAt(event->position());
     pressed_ = at == C::count ? std::nullopt : std::optional<C>(at);
     pressInsideIsland_ = true;
     if (pressed_) update(controlRect(*pressed_).toAlignedRect().adjusted(-3, -3, 3, 3));
@@ -1201,7 +936,7 @@ void IslandView::mouseReleaseEvent(QMouseEvent* event) {
     const std::optional<C> pressed = pressed_;
     pressed_.reset();
     pressInsideIsland_ = false;
-    const C at = controlAt(event->position());
+    const C at = layout_.controlAt(event->position());
     if (pressed) {
         update(controlRect(*pressed).toAlignedRect().adjusted(-3, -3, 3, 3));
         if (at == *pressed) activate(at);
@@ -1243,7 +978,7 @@ bool IslandView::event(QEvent* event) {
     }
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
-        const C at = controlAt(help->pos());
+        const C at = layout_.controlAt(help->pos());
         const QString text = controlHelp(at);
         if (text.isEmpty())
             QToolTip::hideText();

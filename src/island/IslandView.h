@@ -19,6 +19,7 @@
 
 #include "island/CompletionCelebration.h"
 #include "island/IslandGeometry.h"
+#include "island/IslandLayout.h"
 #include "island/IslandViewStyle.h"
 
 class QLineEdit;
@@ -34,47 +35,6 @@ class Notifier;
 class AppPreferences;
 class IslandState;
 class TimerModel;
-
-// What the open or closed island shows; the first that applies wins.
-enum class IslandContent {
-    collapsed,     // the closed island
-    celebration,   // the completion card
-    blockWarning,  // a site is about to be blanked
-    blockedSite,   // a site was just blanked
-    mini,          // the open pill
-    expanded,      // the full island
-};
-
-// Everything on the island that reacts to the pointer.
-enum class IslandControl {
-    detach,
-    settings,
-    phaseFocus,
-    phaseBreak,
-    countdown,
-    progress,
-    reset,
-    startPause,
-    skip,
-    focusChip,
-    focusMinus,
-    focusValue,
-    focusPlus,
-    breakChip,
-    breakMinus,
-    breakValue,
-    breakPlus,
-    history,
-    undo,
-    taskPicker,
-    moreActions,
-    shortcutWarning,
-    startBreak,
-    quoteField,
-    quoteMayQuote,
-    quoteSend,
-    count,
-};
 
 // The TickTick task picker's connection: the tasks to offer, the chosen one and how to choose.
 // The island shows the picker row only while TickTick is enabled and a hook is set.
@@ -111,6 +71,7 @@ public:
 
     // Inspection, for the controller's hit tests, the screenshots and the tests. Rectangles are in
     // widget coordinates (y down) and describe where things end up once animations settle.
+    const IslandLayout& layout() const { return layout_; }
     IslandContent content() const;
     QRectF islandRect() const;
     islandstyle::ShapeParams shape() const;
@@ -149,37 +110,13 @@ private:
     // performs the controls' actions (IslandAccessibility.cpp).
     friend struct IslandViewAccess;
 
-    struct Layout {
-        IslandContent content = IslandContent::collapsed;
-        IslandMetrics metrics;  // the metrics drawn (a notch preview while a pill is dragged)
-        QRectF island;
-        islandstyle::ShapeParams shape;
-        double band = 0;   // height of the top strip (the notch or menu bar area)
-        double inset = 0;  // how far the flared top corners move the body in on each side
-        bool running = false;
-        bool active = false;
-        bool hovering = false;
-        bool showsShortcutWarning = false;
-        bool showsHint = false;
-        std::array<QRectF, static_cast<size_t>(IslandControl::count)> rects{};
-        std::array<QString, static_cast<size_t>(IslandControl::count)> help{};
-        QRectF& rect(IslandControl c) { return rects[static_cast<size_t>(c)]; }
-        const QRectF& rect(IslandControl c) const { return rects[static_cast<size_t>(c)]; }
-        QString& tip(IslandControl c) { return help[static_cast<size_t>(c)]; }
-    };
     struct Geometry {
         QRectF rect;
         islandstyle::ShapeParams shape;
     };
     enum class Motion { hover, openClose, content };
 
-    Layout computeLayout() const;
-    void layoutCollapsed(Layout& l) const;
-    void layoutExpanded(Layout& l) const;
-    void layoutMini(Layout& l) const;
-    void layoutBanner(Layout& l) const;
-    void layoutCelebration(Layout& l) const;
-    static QRectF cardBox(const Layout& l);
+    IslandLayout computeLayout() const;
 
     void refresh(Motion motion);
     void remainingChanged();
@@ -189,7 +126,6 @@ private:
     // Tells assistive technologies what changed since the last call (only while one listens).
     void accessibilityChanged();
     bool reducedMotion() const;
-    bool showsScrollCue() const;
     void updateScrollCue();
 
     void paintCollapsed(QPainter& p) const;
@@ -208,12 +144,10 @@ private:
     void paintCountdown(QPainter& p, IslandControl c, const QFont& font, const QColor& color,
                         Qt::Alignment align) const;
 
-    IslandControl controlAt(const QPointF& pos) const;
     bool insideIsland(const QPointF& pos) const;
     void activate(IslandControl control);
     void setPointerHovering(bool hovering);
     void updateHoveredControl(const QPointF& pos);
-    double progress() const;
     double cardElapsed() const;
     void updateCardAnimation();
 
@@ -230,7 +164,7 @@ private:
     AppPreferences& preferences_;
     std::optional<IslandTaskPickerHook> taskHook_;
 
-    Layout layout_;
+    IslandLayout layout_;
     Geometry from_;
     Geometry current_;
     QVariantAnimation* morph_ = nullptr;
