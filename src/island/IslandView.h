@@ -128,22 +128,6 @@ private:
     bool reducedMotion() const;
     void updateScrollCue();
 
-    void paintCollapsed(QPainter& p) const;
-    void paintExpanded(QPainter& p) const;
-    void paintMini(QPainter& p) const;
-    void paintBanner(QPainter& p) const;
-    void paintCelebration(QPainter& p) const;
-    void paintIconButton(QPainter& p, IslandControl c, const QString& symbol, double iconSize,
-                         const QColor& tint, const QColor& fill = QColor()) const;
-    void paintPhaseSwitch(QPainter& p) const;
-    void paintChip(QPainter& p, TimerModel::Mode mode) const;
-    void paintHistoryLink(QPainter& p, const QColor& accent) const;
-    void paintUndoLink(QPainter& p, const QColor& accent) const;
-    void paintTaskPicker(QPainter& p, const QColor& accent) const;
-    void paintShortcutWarning(QPainter& p) const;
-    void paintCountdown(QPainter& p, IslandControl c, const QFont& font, const QColor& color,
-                        Qt::Alignment align) const;
-
     bool insideIsland(const QPointF& pos) const;
     void activate(IslandControl control);
     void setPointerHovering(bool hovering);
