@@ -4,6 +4,7 @@
 #include <QUuid>
 
 #include "island/CompletionCelebration.h"
+#include "island/IslandActions.h"
 #include "island/PillDrag.h"
 #include "preferences/AppPreferences.h"
 
@@ -573,42 +574,17 @@ void IslandController::toggleTimer() {
 
 void IslandController::showQuickMenu() {
     const QPointer<IslandController> self(this);
-    const bool running = model_.runState() == RunState::running;
-    QList<QuickMenuItem> items;
-    items.append({running ? QStringLiteral("Pause focus") : QStringLiteral("Start focus"), [self] {
-                      if (self) self->toggleTimer();
-                  }});
-    items.append(QuickMenuItem{});
-    items.append({QStringLiteral("History…"), [self] {
-                      if (self) self->island_->requestHistory();
-                  }});
-    items.append({QStringLiteral("Settings…"), [self] {
-                      if (self) self->island_->requestSettings();
-                  }});
-    items.append(QuickMenuItem{});
-    items.append({island_->metrics().isPill() ? QStringLiteral("Sit in the notch")
-                                              : QStringLiteral("Float as a pill"),
-                  [self] {
-                      if (self) self->toggleStyle();
-                  }});
-    items.append({preferences_.pillLocked() ? QStringLiteral("Unlock position")
-                                            : QStringLiteral("Lock position"),
-                  [self] {
-                      if (self) self->preferences_.setPillLocked(!self->preferences_.pillLocked());
-                  }});
-    items.append({preferences_.pillHideUntilHover() ? QStringLiteral("Show pill always")
-                                                    : QStringLiteral("Hide until hover"),
-                  [self] {
-                      if (self) {
-                          self->preferences_.setPillHideUntilHover(
-                              !self->preferences_.pillHideUntilHover());
-                      }
-                  }});
-    items.append(QuickMenuItem{});
-    items.append({QStringLiteral("Quit Tarnwhistle"), [self] {
-                      if (self) self->quit();
-                  }});
-    window_->popUpMenu(items, pointer_.location());
+    const auto entries =
+        islandmenu::quickMenu(model_.runState() == RunState::running, island_->metrics().isPill(),
+                              preferences_.pillLocked(), preferences_.pillHideUntilHover());
+    const auto perform = [self](const islandmenu::MenuEntry& entry) {
+        if (!self) return;
+        if (entry.action == islandmenu::MenuAction::quit)
+            self->quit();
+        else
+            requestMenuAction(*self->island_, entry.action);
+    };
+    window_->popUpMenu(islandmenu::quickMenuItems(entries, perform), pointer_.location());
 }
 
 void IslandController::quit() {

@@ -55,6 +55,16 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
     onQuit = [] { QCoreApplication::quit(); };
     onNeedsKeyboard = [this] { window()->activateWindow(); };
 
+    actions_ = new IslandActions(model_, island_, preferences_, this);
+    const QPointer<IslandView> self(this);
+    actions_->onQuit = [self] {
+        if (self && self->onQuit) self->onQuit();
+    };
+    connect(actions_, &IslandActions::widgetRequested, this,
+            [this](IslandControl control) { openControl(control); });
+    connect(actions_, &IslandActions::quoteChanged, this, [this] { refresh(Motion::content); });
+    connect(actions_, &IslandActions::taskChosen, this, [this] { taskPickerChanged(); });
+
     islandaccess::installFactory();
     accessibility_ = std::make_unique<islandaccess::Notifier>();
 
@@ -108,11 +118,12 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
     quoteField_->setPlaceholderText(celebration::quote::placeholder());
     quoteField_->setAccessibleName(celebration::quote::prompt());
     connect(quoteField_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        quoteState_.text = text;
+        actions_->setQuoteText(text);
         update(controlRect(C::quoteSend).toAlignedRect().adjusted(-2, -2, 2, 2));
         accessibilityChanged();  // "Send" turns on or off
     });
-    connect(quoteField_, &QLineEdit::returnPressed, this, [this] { activate(C::quoteSend); });
+    connect(quoteField_, &QLineEdit::returnPressed, this,
+            [this] { actions_->activate(C::quoteSend, layout_.content); });
 
     cardFrames_ = new QTimer(this);
     cardFrames_->setInterval(16);
@@ -174,7 +185,7 @@ QSize IslandView::sizeHint() const {
 }
 
 void IslandView::setTaskPickerHook(std::optional<IslandTaskPickerHook> hook) {
-    taskHook_ = std::move(hook);
+    actions_->setTaskPickerHook(std::move(hook));
     refresh(Motion::content);
 }
 
@@ -253,8 +264,9 @@ bool IslandView::reducedMotion() const {
 // ---- Layout ----
 
 IslandLayout IslandView::computeLayout() const {
-    return islandlayout::compute(islandlayout::readInput(
-        model_, island_, preferences_, taskHook_.has_value(), quoteState_, width()));
+    return islandlayout::compute(islandlayout::readInput(model_, island_, preferences_,
+                                                         actions_->taskPickerHook().has_value(),
+                                                         actions_->quoteState(), width()));
 }
 
 // ---- State changes ----
@@ -335,10 +347,7 @@ void IslandView::expandedChanged() {
 }
 
 void IslandView::celebrationChanged() {
-    const auto& card = island_.celebration();
-    if (card && quoteState_.cardID != card->id) {
-        quoteState_ = {};
-        quoteState_.cardID = card->id;
+    if (actions_->followCard()) {
         const QSignalBlocker block(quoteField_);
         quoteField_->clear();
     }
@@ -378,19 +387,14 @@ void IslandView::paintEvent(QPaintEvent*) {
     IslandPaintState state;
     state.model = &model_;
     state.island = &island_;
-    state.quote = &quoteState_;
+    state.quote = &actions_->quoteState();
     state.hovered = hovered_;
     state.pressed = pressed_;
     state.countdownEditing = !countdownField_->isHidden();
     if (!chipField_->isHidden()) state.chipEditing = chipEditing_;
-    if (!layout_.rect(C::taskPicker).isEmpty() && taskHook_) {
-        state.taskTitle = T::noTask();
-        const auto chosen = taskHook_->chosenTaskID ? taskHook_->chosenTaskID() : std::nullopt;
-        if (chosen && taskHook_->tasks) {
-            for (const auto& task : taskHook_->tasks())
-                if (task.id == *chosen) state.taskTitle = task.title;
-        }
-        state.taskChosen = chosen.has_value();
+    if (!layout_.rect(C::taskPicker).isEmpty()) {
+        state.taskTitle = actions_->taskTitle();
+        state.taskChosen = actions_->chosenTaskID().has_value();
     }
     state.outline = current_.rect;
     state.outlineShape = current_.shape;
@@ -479,7 +483,7 @@ void IslandView::mouseReleaseEvent(QMouseEvent* event) {
     const C at = layout_.controlAt(event->position());
     if (pressed) {
         update(controlRect(*pressed).toAlignedRect().adjusted(-3, -3, 3, 3));
-        if (at == *pressed) activate(at);
+        if (at == *pressed) actions_->activate(at, layout_.content);
     } else if (insideIsland(event->position())) {
         // A tap that no control takes opens the closed island and closes the open one.
         if (island_.isExpanded())
@@ -548,92 +552,18 @@ void IslandView::resizeEvent(QResizeEvent* event) {
 
 std::unique_ptr<QMenu> IslandView::makeContextMenu() {
     auto menu = std::make_unique<QMenu>();
-    const QPointer<IslandView> self(this);
-    const auto entries = T::contextMenu(layout_.metrics.isPill(), island_.pillLocked(),
-                                        preferences_.pillHideUntilHover());
-    for (const T::MenuEntry& entry : entries) {
-        if (entry.action == T::MenuAction::separator) {
-            menu->addSeparator();
-            continue;
-        }
-        QAction* action = menu->addAction(entry.title);
-        const T::MenuAction kind = entry.action;
-        connect(action, &QAction::triggered, menu.get(), [self, kind] {
-            if (!self) return;
-            IslandState& island = self->island_;
-            switch (kind) {
-                case T::MenuAction::toggleStyle:
-                    island.requestToggleStyle();
-                    break;
-                case T::MenuAction::menuBarOnly:
-                    island.requestStyle(IslandStyle::menuBarOnly);
-                    break;
-                case T::MenuAction::history:
-                    island.requestHistory();
-                    break;
-                case T::MenuAction::settings:
-                    island.requestSettings();
-                    break;
-                case T::MenuAction::toggleLock:
-                    island.requestToggleLock();
-                    break;
-                case T::MenuAction::toggleHideUntilHover:
-                    island.requestToggleHideUntilHover();
-                    break;
-                case T::MenuAction::quit:
-                    if (self->onQuit) self->onQuit();
-                    break;
-                case T::MenuAction::separator:
-                    break;
-            }
-        });
-    }
+    const QPointer<IslandActions> actions(actions_);
+    islandmenu::fill(*menu, actions_->contextMenu(layout_.metrics.isPill()),
+                     [actions](const islandmenu::MenuEntry& entry) {
+                         if (actions) actions->perform(entry);
+                     });
     return menu;
 }
 
-void IslandView::activate(IslandControl control) {
-    const bool collapsed = layout_.content == IslandContent::collapsed;
+void IslandView::openControl(IslandControl control) {
     switch (control) {
-        case C::detach:
-            island_.requestStyle(IslandStyle::pill);
-            break;
-        case C::settings:
-            island_.requestSettings();
-            break;
-        case C::phaseFocus:
-        case C::focusChip:
-            model_.selectMode(Mode::focus);
-            break;
-        case C::phaseBreak:
-        case C::breakChip:
-            model_.selectMode(Mode::rest);
-            break;
         case C::countdown:
             beginCountdownEdit();
-            break;
-        case C::reset:
-            model_.reset(T::resetUndoLabel(model_.mode()));
-            break;
-        case C::startPause:
-            if (collapsed)
-                island_.requestToggleTimer();
-            else
-                model_.toggle();
-            break;
-        case C::skip:
-            model_.skip();
-            break;
-        case C::focusMinus:
-            if (model_.focusMinutes() > 1) model_.setFocusMinutes(model_.focusMinutes() - 1);
-            break;
-        case C::focusPlus:
-            if (model_.focusMinutes() < 120) model_.setFocusMinutes(model_.focusMinutes() + 1);
-            break;
-        case C::breakMinus:
-            if (model_.breakMinutes() > 1) model_.setBreakMinutes(model_.breakMinutes() - 1);
-            break;
-        case C::breakPlus:
-            if (model_.breakMinutes() < 120) model_.setBreakMinutes(model_.breakMinutes() + 1);
             break;
         case C::focusValue:
             beginChipEdit(Mode::focus);
@@ -641,60 +571,26 @@ void IslandView::activate(IslandControl control) {
         case C::breakValue:
             beginChipEdit(Mode::rest);
             break;
-        case C::history:
-            island_.requestHistory();
-            break;
-        case C::undo:
-            model_.undo();
-            break;
         case C::taskPicker:
             showTaskMenu();
-            break;
-        case C::moreActions:
-            island_.requestQuickMenu();
-            break;
-        case C::shortcutWarning:
-            island_.requestSettings();
-            break;
-        case C::startBreak:
-            if (const auto& card = island_.celebration(); card && card->onStartBreak)
-                card->onStartBreak();
             break;
         case C::quoteField:
             quoteField_->setFocus(Qt::MouseFocusReason);
             if (onNeedsKeyboard) onNeedsKeyboard();
             break;
-        case C::quoteMayQuote:
-            quoteState_.mayQuote = !quoteState_.mayQuote;
-            update();
-            accessibilityChanged();
-            break;
-        case C::quoteSend:
-            if (const auto& card = island_.celebration()) {
-                celebration::sendQuote(*card, quoteState_);
-                refresh(Motion::content);
-            }
-            break;
-        case C::progress:
-        case C::count:
+        default:
             break;
     }
 }
 
 void IslandView::showTaskMenu() {
-    if (!taskHook_ || !taskHook_->tasks) return;
+    const auto& hook = actions_->taskPickerHook();
+    if (!hook || !hook->tasks) return;
     QMenu menu;
-    const auto chosen = taskHook_->chosenTaskID ? taskHook_->chosenTaskID() : std::nullopt;
-    for (const auto& task : taskHook_->tasks()) {
-        QAction* action = menu.addAction(task.title);
-        action->setCheckable(true);
-        action->setChecked(chosen && *chosen == task.id);
-        const QString id = task.id;
-        connect(action, &QAction::triggered, this, [this, id] {
-            if (taskHook_ && taskHook_->choose) taskHook_->choose(id);
-            taskPickerChanged();
-        });
-    }
+    const QPointer<IslandActions> actions(actions_);
+    islandmenu::fill(menu, actions_->taskMenu(), [actions](const islandmenu::MenuEntry& entry) {
+        if (actions) actions->perform(entry);
+    });
     menu.exec(mapToGlobal(controlRect(C::taskPicker).bottomLeft().toPoint()));
 }
 

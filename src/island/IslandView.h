@@ -2,8 +2,10 @@
 
 // The island's content: one widget, drawn entirely with QPainter, that shows the timer, the
 // island state and the preferences and turns clicks, hovering and the context menu into the
-// island's requests and the timer's operations. It keeps only transient interface state (what is
-// hovered or pressed, the text being typed); everything it shows lives in TimerModel,
+// island's requests and the timer's operations. IslandLayout places everything, IslandPainter
+// draws it and IslandActions does what the controls and menus do; the widget turns events into
+// them, runs the animations and keeps the text fields. It keeps only transient interface state
+// (what is hovered or pressed, the text being typed); everything it shows lives in TimerModel,
 // IslandState and AppPreferences and is redrawn when they change.
 //
 // The widget has the size of the largest open island plus its margins (maxPanelSize) and draws
@@ -12,12 +14,12 @@
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "island/CompletionCelebration.h"
+#include "island/IslandActions.h"
 #include "island/IslandGeometry.h"
 #include "island/IslandLayout.h"
 #include "island/IslandViewStyle.h"
@@ -35,18 +37,6 @@ class Notifier;
 class AppPreferences;
 class IslandState;
 class TimerModel;
-
-// The TickTick task picker's connection: the tasks to offer, the chosen one and how to choose.
-// The island shows the picker row only while TickTick is enabled and a hook is set.
-struct IslandTaskPickerHook {
-    struct Task {
-        QString id;
-        QString title;
-    };
-    std::function<QList<Task>()> tasks;
-    std::function<std::optional<QString>()> chosenTaskID;
-    std::function<void(const QString& taskID)> choose;
-};
 
 class IslandView : public QWidget {
     Q_OBJECT
@@ -82,7 +72,11 @@ public:
     QLineEdit* countdownField() const { return countdownField_; }
     QLineEdit* chipField() const { return chipField_; }
     QLineEdit* quoteField() const { return quoteField_; }
-    const celebration::QuotePromptState& quoteState() const { return quoteState_; }
+    const celebration::QuotePromptState& quoteState() const { return actions_->quoteState(); }
+    // The chip whose value is being typed.
+    std::optional<TimerModel::Mode> chipEditing() const { return chipEditing_; }
+    // What the controls and menus do.
+    IslandActions& actions() const { return *actions_; }
     // The context menu as it would open now.
     std::unique_ptr<QMenu> makeContextMenu();
     // Ends running animations at their final state.
@@ -106,10 +100,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The island's tree for assistive technologies reads the layout and the state live and
-    // performs the controls' actions (IslandAccessibility.cpp).
-    friend struct IslandViewAccess;
-
     struct Geometry {
         QRectF rect;
         islandstyle::ShapeParams shape;
@@ -129,7 +119,8 @@ private:
     void updateScrollCue();
 
     bool insideIsland(const QPointF& pos) const;
-    void activate(IslandControl control);
+    // Opens the text field or the menu of `control`.
+    void openControl(IslandControl control);
     void setPointerHovering(bool hovering);
     void updateHoveredControl(const QPointF& pos);
     double cardElapsed() const;
@@ -146,7 +137,7 @@ private:
     TimerModel& model_;
     IslandState& island_;
     AppPreferences& preferences_;
-    std::optional<IslandTaskPickerHook> taskHook_;
+    IslandActions* actions_ = nullptr;
 
     IslandLayout layout_;
     Geometry from_;
@@ -168,7 +159,6 @@ private:
     std::optional<TimerModel::Mode> chipEditing_;
     bool chipApplying_ = false;
     QLineEdit* quoteField_ = nullptr;
-    celebration::QuotePromptState quoteState_;
     QTimer* cardFrames_ = nullptr;
     QTimer* cardWake_ = nullptr;
     std::unique_ptr<islandaccess::Notifier> accessibility_;
