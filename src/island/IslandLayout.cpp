@@ -18,14 +18,6 @@ using Mode = TimerModel::Mode;
 
 namespace {
 
-constexpr double kPad = 16;       // inner padding of the open island
-constexpr double kCardTop = 10;   // the card's padding above its first row
-constexpr double kCardRowA = 38;  // the seal with the title and subtitle beside it
-
-QRectF centeredSquare(const QPointF& center, double size) {
-    return QRectF(center.x() - size / 2, center.y() - size / 2, size, size);
-}
-
 double fontMeasure(const QString& text, double pixelSize, QFont::Weight weight) {
     return QFontMetricsF(S::font(pixelSize, weight)).horizontalAdvance(text);
 }
@@ -55,13 +47,13 @@ void Placer::layoutCollapsed() {
     if (l.metrics.isPill()) {
         double right = R.right() - 14;
         if (l.hovering) {
-            l.at(C::moreActions) = centeredSquare({R.right() - 10 - 12, cy}, 24);
+            l.at(C::moreActions) = L::centeredSquare({R.right() - 10 - 12, cy}, 24);
             l.tip(C::moreActions) = QStringLiteral("More actions");
-            l.at(C::startPause) = centeredSquare({R.right() - 10 - 24 - 6 - 12, cy}, 24);
+            l.at(C::startPause) = L::centeredSquare({R.right() - 10 - 24 - 6 - 12, cy}, 24);
             l.tip(C::startPause) = T::collapsedStartPauseHelp(l.running);
             right = l.at(C::startPause).left() - 8;
         }
-        l.at(C::progress) = centeredSquare({right - 12, cy}, 14);
+        l.at(C::progress) = L::centeredSquare({right - 12, cy}, 14);
         l.at(C::countdown) = QRectF(right - 24 - 8 - 46, R.top(), 46, R.height());
         return;
     }
@@ -70,13 +62,13 @@ void Placer::layoutCollapsed() {
         const QRectF left(R.left() + L::notchSidePadding, R.top(), wing, l.metrics.notchHeight);
         const QRectF right(R.right() - L::notchSidePadding - wing, R.top(), wing,
                            l.metrics.notchHeight);
-        l.at(C::progress) = centeredSquare({left.center().x(), cy}, 13);
+        l.at(C::progress) = L::centeredSquare({left.center().x(), cy}, 13);
         l.at(C::countdown) = right.adjusted(2, 0, -4, 0);
         return;
     }
     if (l.hovering) {
         const double stripCy = R.top() + l.metrics.notchHeight + L::idleHoverExtraHeight / 2 - 1;
-        l.at(C::detach) = centeredSquare({R.right() - 14 - 11, stripCy}, 22);
+        l.at(C::detach) = L::centeredSquare({R.right() - 14 - 11, stripCy}, 22);
         l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
     }
 }
@@ -86,11 +78,11 @@ void Placer::layoutExpanded() {
     const QRectF R = l.island.adjusted(l.inset, 0, -l.inset, 0);
     double y = R.top() + l.band + 6;
     // Header: the phase switch, the task picker, detach and settings.
-    l.at(C::phaseFocus) = QRectF(R.left() + kPad, y, 66, 24);
-    l.at(C::phaseBreak) = QRectF(R.left() + kPad + 66, y, 66, 24);
+    l.at(C::phaseFocus) = QRectF(R.left() + L::openPadding, y, 66, 24);
+    l.at(C::phaseBreak) = QRectF(R.left() + L::openPadding + 66, y, 66, 24);
     l.tip(C::phaseFocus) = QStringLiteral("Select Focus phase");
     l.tip(C::phaseBreak) = QStringLiteral("Select Break phase");
-    l.at(C::settings) = QRectF(R.right() - kPad - 24, y, 24, 24);
+    l.at(C::settings) = QRectF(R.right() - L::openPadding - 24, y, 24, 24);
     l.tip(C::settings) = QStringLiteral("Settings");
     double headerRight = l.at(C::settings).left() - 6;
     if (!l.metrics.isPill()) {
@@ -108,51 +100,52 @@ void Placer::layoutExpanded() {
 
     // The countdown with its progress, and the controls.
     const double mh = l.showsShortcutWarning ? 34 : 56;
-    l.at(C::countdown) = QRectF(R.left() + kPad - 4, y, 176, mh - 10);
+    l.at(C::countdown) = QRectF(R.left() + L::openPadding - 4, y, 176, mh - 10);
     l.tip(C::countdown) =
         QStringLiteral("Type minutes or mm:ss, then press Return (up to 120 minutes)");
-    l.at(C::progress) = QRectF(R.left() + kPad, y + mh - 7, 150, 4);
+    l.at(C::progress) = QRectF(R.left() + L::openPadding, y + mh - 7, 150, 4);
     const double cy = y + mh / 2 - 1;
     const double big = l.showsShortcutWarning ? 34 : 44;
     const double small = l.showsShortcutWarning ? 28 : 34;
-    l.at(C::skip) = centeredSquare({R.right() - kPad - small / 2, cy}, small);
-    l.at(C::startPause) = centeredSquare({l.at(C::skip).left() - 10 - big / 2, cy}, big);
-    l.at(C::reset) = centeredSquare({l.at(C::startPause).left() - 10 - small / 2, cy}, small);
+    l.at(C::skip) = L::centeredSquare({R.right() - L::openPadding - small / 2, cy}, small);
+    l.at(C::startPause) = L::centeredSquare({l.at(C::skip).left() - 10 - big / 2, cy}, big);
+    l.at(C::reset) = L::centeredSquare({l.at(C::startPause).left() - 10 - small / 2, cy}, small);
     l.tip(C::skip) = QStringLiteral("Skip");
     l.tip(C::reset) = QStringLiteral("Reset");
     l.tip(C::startPause) = T::startPauseHelp(l.running, in_.startPauseShortcut);
     y += mh + 6;
 
     // The duration chips.
-    const double chipW = (R.width() - 2 * kPad - 10) / 2;
+    const double chipW = (R.width() - 2 * L::openPadding - 10) / 2;
     const auto chip = [&](C body, C minus, C value, C plus, double x, const QString& tip) {
         const QRectF r(x, y, chipW, 28);
         l.at(body) = r;
         l.tip(body) = tip;
-        l.at(plus) = centeredSquare({r.right() - 4 - 11, r.center().y()}, 22);
+        l.at(plus) = L::centeredSquare({r.right() - 4 - 11, r.center().y()}, 22);
         l.at(value) = QRectF(l.at(plus).left() - 30, r.top(), 30, r.height());
-        l.at(minus) = centeredSquare({l.at(value).left() - 11, r.center().y()}, 22);
+        l.at(minus) = L::centeredSquare({l.at(value).left() - 11, r.center().y()}, 22);
         l.tip(value) = T::chipEditHelp(1, 120);
     };
-    chip(C::focusChip, C::focusMinus, C::focusValue, C::focusPlus, R.left() + kPad,
+    chip(C::focusChip, C::focusMinus, C::focusValue, C::focusPlus, R.left() + L::openPadding,
          QStringLiteral("Set focus length"));
-    chip(C::breakChip, C::breakMinus, C::breakValue, C::breakPlus, R.left() + kPad + chipW + 10,
-         QStringLiteral("Set break length"));
+    chip(C::breakChip, C::breakMinus, C::breakValue, C::breakPlus,
+         R.left() + L::openPadding + chipW + 10, QStringLiteral("Set break length"));
     y += 28 + (l.showsShortcutWarning ? 5 : 8);
 
     // History, undo and the shortcut warning.
     const QString history = T::historyLine(in_.focusMinutesToday, in_.completedToday);
-    l.at(C::history) =
-        QRectF(R.left() + kPad, y, 12 + 5 + measure_(history, 11, QFont::Medium) + 4 + 8, 16);
+    l.at(C::history) = QRectF(R.left() + L::openPadding, y,
+                              12 + 5 + measure_(history, 11, QFont::Medium) + 4 + 8, 16);
     l.tip(C::history) = QStringLiteral("View daily focused minutes and the last 7 days");
     if (in_.undoLabel) {
         const double width = 12 + 5 + measure_(T::undoLine(*in_.undoLabel), 11, QFont::Medium);
-        l.at(C::undo) = QRectF(R.right() - kPad - width, y, width, 16);
+        l.at(C::undo) = QRectF(R.right() - L::openPadding - width, y, width, 16);
         l.tip(C::undo) = QStringLiteral("Restore the session");
     }
     y += 16 + 1;
     if (l.showsShortcutWarning) {
-        l.at(C::shortcutWarning) = QRectF(R.left() + kPad, y, R.width() - 2 * kPad, 26);
+        l.at(C::shortcutWarning) =
+            QRectF(R.left() + L::openPadding, y, R.width() - 2 * L::openPadding, 26);
         l.tip(C::shortcutWarning) = in_.shortcutError.value_or(QString());
     }
 }
@@ -166,14 +159,14 @@ void Placer::layoutMini() {
     l.tip(C::countdown) =
         QStringLiteral("Type minutes or mm:ss, then press Return (up to 120 minutes)");
     const double cy = R.top() + 46;
-    l.at(C::reset) = centeredSquare({R.left() + 154, cy}, 28);
-    l.at(C::startPause) = centeredSquare({R.left() + 192, cy}, 36);
-    l.at(C::skip) = centeredSquare({R.left() + 230, cy}, 28);
+    l.at(C::reset) = L::centeredSquare({R.left() + 154, cy}, 28);
+    l.at(C::startPause) = L::centeredSquare({R.left() + 192, cy}, 36);
+    l.at(C::skip) = L::centeredSquare({R.left() + 230, cy}, 28);
     l.tip(C::skip) = QStringLiteral("Skip");
     l.tip(C::reset) = QStringLiteral("Reset");
     l.tip(C::startPause) = T::startPauseHelp(l.running, in_.startPauseShortcut);
     const double by = R.top() + 104;
-    l.at(C::moreActions) = centeredSquare({R.right() - 14 - 11, by}, 22);
+    l.at(C::moreActions) = L::centeredSquare({R.right() - 14 - 11, by}, 22);
     l.tip(C::moreActions) = QStringLiteral("More actions");
     if (!in_.notchPreview) {
         const QString history = T::historyLine(in_.focusMinutesToday, in_.completedToday);
@@ -199,11 +192,11 @@ void Placer::layoutCelebration() {
     if (!in_.cardShowsFigures) return;
     l.tip(C::startBreak) = QStringLiteral("Start break");
     if (!in_.cardShowsQuotePrompt) {
-        const double y = box.top() + kCardTop + kCardRowA + 4 + 16 + 13 + 8;
+        const double y = box.top() + L::cardTop + L::cardRowA + 4 + 16 + 13 + 8;
         l.at(C::startBreak) = QRectF(box.center().x() - 60, y, 120, 26);
         return;
     }
-    const double fy = box.top() + kCardTop + kCardRowA + 4 + 16 + 13 + 4 + 14 + 3;
+    const double fy = box.top() + L::cardTop + L::cardRowA + 4 + 16 + 13 + 4 + 14 + 3;
     // With the invitation the button shares the permission's row, at its right end.
     l.at(C::startBreak) = QRectF(box.right() - 16 - 108, fy + 24 + 3 + 7.5 - 12, 108, 24);
     if (in_.quoteSent) return;
@@ -336,6 +329,10 @@ IslandLayout compute(const IslandLayoutInput& in) {
             break;
     }
     return l;
+}
+
+QRectF centeredSquare(const QPointF& center, double size) {
+    return QRectF(center.x() - size / 2, center.y() - size / 2, size, size);
 }
 
 bool isChipPart(IslandControl c, Mode mode) {

@@ -140,6 +140,14 @@ IslandLayoutInput readInput(const TimerModel& model, const IslandState& island,
 
 IslandLayout compute(const IslandLayoutInput& input);
 
+// Measures shared by the layout and the drawing.
+inline constexpr double openPadding = 16;  // inner padding of the open island
+inline constexpr double cardTop = 10;      // the completion card's padding above its first row
+inline constexpr double cardRowA = 38;     // the card's seal with the title and subtitle beside it
+
+// A square of `size` centred on `center`.
+QRectF centeredSquare(const QPointF& center, double size);
+
 // Whether `c` is part of the duration chip of `mode` (its body, steppers or value).
 bool isChipPart(IslandControl c, TimerModel::Mode mode);
 

@@ -12,18 +12,11 @@ namespace tw {
 
 namespace S = islandstyle;
 namespace T = islandtext;
+namespace L = islandlayout;
 using C = IslandControl;
 using Mode = TimerModel::Mode;
 
 namespace {
-
-constexpr double kPad = 16;       // inner padding of the open island
-constexpr double kCardTop = 10;   // the card's padding above its first row
-constexpr double kCardRowA = 38;  // the seal with the title and subtitle beside it
-
-QRectF centeredSquare(const QPointF& center, double size) {
-    return QRectF(center.x() - size / 2, center.y() - size / 2, size, size);
-}
 
 double textWidth(const QString& text, const QFont& font) {
     return QFontMetricsF(font).horizontalAdvance(text);
@@ -119,7 +112,7 @@ void IslandPainter::paintCollapsed(QPainter& p) const {
     if (l.metrics.isPill()) {
         // Mode dot and name, the time, the ring; while hovered, start/pause and more actions.
         const double cy = R.center().y();
-        const QRectF dot = centeredSquare({R.left() + 14 + 3, cy}, 6);
+        const QRectF dot = L::centeredSquare({R.left() + 14 + 3, cy}, 6);
         p.setPen(Qt::NoPen);
         p.setBrush(l.active ? accent : S::white(0.45));
         p.drawEllipse(dot);
@@ -309,8 +302,8 @@ void IslandPainter::paintExpanded(QPainter& p) const {
     paintShortcutWarning(p);
 
     if (l.showsHint && island_.hoveredDuration()) {
-        const QRectF hint(l.island.left() + kPad, l.island.bottom() - 26,
-                          l.island.width() - 2 * kPad, 18);
+        const QRectF hint(l.island.left() + L::openPadding, l.island.bottom() - 26,
+                          l.island.width() - 2 * L::openPadding, 18);
         S::paintText(p, hint, T::durationHint(*island_.hoveredDuration()), S::font(10.5),
                      S::white(0.5), Qt::AlignHCenter);
     }
@@ -425,14 +418,14 @@ void IslandPainter::paintCelebration(QPainter& p) const {
         p.restore();
         return;
     }
-    double y = box.top() + kCardTop;
+    double y = box.top() + L::cardTop;
     S::paintIcon(p, QStringLiteral("checkmark.seal.fill"), QRectF(x0, y + 3, 32, 32), 32, tint);
     const double textRight = box.right() - 16;
     S::paintText(p, QRectF(x0 + 42, y, textRight - x0 - 42, 22), card.title(),
                  S::font(20, QFont::DemiBold), S::white(0.97), Qt::AlignLeft);
     S::paintText(p, QRectF(x0 + 42, y + 22, textRight - x0 - 42, 15), card.subtitle(), S::font(12),
                  S::white(0.65), Qt::AlignLeft);
-    y += kCardRowA + 4;
+    y += L::cardRowA + 4;
     S::paintText(p, QRectF(x0, y, cw, 16), card.summaryLine(), S::font(12.5, QFont::Medium),
                  S::white(0.9), Qt::AlignLeft);
     y += 16;
