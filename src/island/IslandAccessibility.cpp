@@ -13,21 +13,6 @@
 
 namespace tw {
 
-// The island's internals the accessible tree reads and the actions it performs.
-struct IslandViewAccess {
-    static TimerModel& model(const IslandView& v) { return v.model_; }
-    static IslandState& island(const IslandView& v) { return v.island_; }
-    static const std::optional<IslandTaskPickerHook>& taskHook(const IslandView& v) {
-        return v.taskHook_;
-    }
-    static std::optional<TimerModel::Mode> chipEditing(const IslandView& v) {
-        return v.chipEditing_;
-    }
-    static double progress(const IslandView& v) { return v.progress(); }
-    static QRectF cardBox(const IslandView& v) { return IslandView::cardBox(v.layout_); }
-    static void activate(IslandView& v, IslandControl c) { v.activate(c); }
-};
-
 namespace islandaccess {
 
 namespace {
@@ -35,7 +20,6 @@ namespace {
 namespace T = islandtext;
 using C = IslandControl;
 using Mode = TimerModel::Mode;
-using Access = IslandViewAccess;
 
 EventSink eventSink = nullptr;
 
@@ -46,8 +30,8 @@ void post(QAccessibleEvent* event) {
         QAccessible::updateAccessibility(event);
 }
 
-constexpr int kMinMinutes = 1;
-constexpr int kMaxMinutes = 120;
+constexpr int kMinMinutes = IslandActions::minMinutes;
+constexpr int kMaxMinutes = IslandActions::maxMinutes;
 
 QAccessibleInterface* islandFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("tw::IslandView") && object && object->isWidgetType())
@@ -77,7 +61,7 @@ std::optional<Mode> chipMode(C c) {
 }
 
 int minutes(const IslandView& v, Mode mode) {
-    const TimerModel& m = Access::model(v);
+    const TimerModel& m = v.actions().model();
     return static_cast<int>(mode == Mode::focus ? m.focusMinutes() : m.breakMinutes());
 }
 
@@ -99,14 +83,14 @@ struct Info {
 };
 
 QStringList cardLines(const IslandView& v) {
-    const auto& card = Access::island(v).celebration();
+    const auto& card = v.actions().island().celebration();
     if (!card) return {};
     QStringList lines{card->title(), card->subtitle()};
     if (card->showsFigures()) {
         lines << card->summaryLine();
         if (const auto top = card->topDistractionLine()) lines << *top;
     }
-    const auto& quote = v.quoteState();
+    const auto& quote = v.actions().quoteState();
     if (card->showQuotePrompt && quote.sent && quote.cardID == card->id)
         lines << celebration::quote::thanks();
     return lines;
@@ -114,9 +98,10 @@ QStringList cardLines(const IslandView& v) {
 
 Info describe(const IslandView& v, C c) {
     Info i;
-    const IslandContent content = v.content();
-    const TimerModel& model = Access::model(v);
-    i.help = v.controlHelp(c);
+    const IslandLayout& layout = v.layout();
+    const IslandContent content = layout.content;
+    const TimerModel& model = v.actions().model();
+    i.help = layout.help(c);
     i.description = i.help;
     const auto button = [&](QAccessible::Role role = QAccessible::PushButton) {
         i.role = role;
@@ -125,13 +110,13 @@ Info describe(const IslandView& v, C c) {
         i.focusable = true;
     };
     if (c == card) {
-        const auto& celebrationCard = Access::island(v).celebration();
+        const auto& celebrationCard = v.actions().island().celebration();
         i.role = QAccessible::Grouping;
         i.name = T::spokenJoin(cardLines(v));
         i.description.clear();
         i.help.clear();
         if (celebrationCard && celebrationCard->showsFigures() && celebrationCard->onStartBreak &&
-            !v.controlRect(C::startBreak).isEmpty()) {
+            !layout.rect(C::startBreak).isEmpty()) {
             i.pressable = true;
             i.focusable = true;
             i.pressLabel = QStringLiteral("Start break");
@@ -170,7 +155,7 @@ Info describe(const IslandView& v, C c) {
                 i.focusable = true;
                 i.editable = true;
             } else if (content == IslandContent::blockWarning) {
-                const IslandState& island = Access::island(v);
+                const IslandState& island = v.actions().island();
                 i.role = QAccessible::StaticText;
                 i.name =
                     T::spokenJoin({T::blockWarningLine(island.blockWarning().value_or(QString()),
@@ -179,7 +164,7 @@ Info describe(const IslandView& v, C c) {
             } else if (content == IslandContent::blockedSite) {
                 i.role = QAccessible::StaticText;
                 i.name = T::spokenJoin(
-                    {T::blockedNoticeLine(Access::island(v).blockedSite().value_or(QString()),
+                    {T::blockedNoticeLine(v.actions().island().blockedSite().value_or(QString()),
                                           model.remaining()),
                      QStringLiteral("Back to your focus")});
             } else {
@@ -191,7 +176,8 @@ Info describe(const IslandView& v, C c) {
         case C::progress:
             i.role = QAccessible::ProgressBar;
             i.name = T::sessionProgressName();
-            i.value = QString::number(std::lround(Access::progress(v) * 100)) + QLatin1Char('%');
+            i.value = QString::number(std::lround(islandlayout::progress(model) * 100)) +
+                      QLatin1Char('%');
             break;
         case C::focusChip:
         case C::breakChip: {
@@ -238,13 +224,7 @@ Info describe(const IslandView& v, C c) {
         case C::taskPicker: {
             button(QAccessible::ButtonMenu);
             i.name = T::taskPickerName();
-            i.value = T::noTask();
-            const auto& hook = Access::taskHook(v);
-            const auto chosen = hook && hook->chosenTaskID ? hook->chosenTaskID() : std::nullopt;
-            if (chosen && hook->tasks) {
-                for (const auto& task : hook->tasks())
-                    if (task.id == *chosen) i.value = task.title;
-            }
+            i.value = v.actions().taskTitle();
             break;
         }
         case C::shortcutWarning:
@@ -255,12 +235,12 @@ Info describe(const IslandView& v, C c) {
             button(QAccessible::CheckBox);
             i.name = celebration::quote::permission();
             i.checkable = true;
-            i.checked = v.quoteState().mayQuote;
+            i.checked = v.actions().quoteState().mayQuote;
             break;
         case C::quoteSend:
             button();
             i.name = celebration::quote::send();
-            i.disabled = !celebration::canSendQuote(v.quoteState().text);
+            i.disabled = !celebration::canSendQuote(v.actions().quoteState().text);
             break;
         case C::quoteField:  // the real field stands for it
         case C::count:
@@ -293,12 +273,13 @@ QList<Entry> entries(const IslandView& view) {
     QLineEdit* const countdown = view.countdownField();
     QLineEdit* const chip = view.chipField();
     QLineEdit* const quote = view.quoteField();
-    const auto editing = Access::chipEditing(view);
-    const bool celebration = view.content() == IslandContent::celebration;
+    const IslandLayout& layout = view.layout();
+    const auto editing = view.chipEditing();
+    const bool celebration = layout.content == IslandContent::celebration;
     if (celebration) out << Entry{card, nullptr};
     for (int n = 0; n < static_cast<int>(C::count); ++n) {
         const C c = static_cast<C>(n);
-        if (view.controlRect(c).isEmpty()) continue;
+        if (layout.rect(c).isEmpty()) continue;
         if (c == C::startBreak && celebration) continue;  // the card's own action
         QWidget* field = nullptr;
         if (c == C::countdown && fieldOpen(countdown))
@@ -432,7 +413,7 @@ void IslandAccessible::doAction(const QString& action) {
         QAccessibleWidget::doAction(action);
         return;
     }
-    IslandState& island = Access::island(*view());
+    IslandState& island = view()->actions().island();
     if (island.isExpanded())
         island.requestCollapse();
     else
@@ -441,8 +422,8 @@ void IslandAccessible::doAction(const QString& action) {
 
 QString IslandAccessible::localizedActionDescription(const QString& action) const {
     if (action == pressAction() && view()) {
-        return Access::island(*view()).isExpanded() ? QStringLiteral("Close the island")
-                                                    : QStringLiteral("Open the island");
+        return view()->actions().island().isExpanded() ? QStringLiteral("Close the island")
+                                                       : QStringLiteral("Open the island");
     }
     return QAccessibleWidget::localizedActionDescription(action);
 }
@@ -486,7 +467,7 @@ QString IslandElementAccessible::text(QAccessible::Text t) const {
 QRect IslandElementAccessible::rect() const {
     if (!isValid()) return {};
     const QRectF local =
-        control_ == card ? IslandViewAccess::cardBox(*view_) : view_->controlRect(control_);
+        control_ == card ? view_->layout().cardBox() : view_->layout().rect(control_);
     return local.toAlignedRect().translated(view_->mapToGlobal(QPoint(0, 0)));
 }
 
@@ -549,13 +530,14 @@ QStringList IslandElementAccessible::actionNames() const {
 
 void IslandElementAccessible::doAction(const QString& action) {
     if (!actionNames().contains(action)) return;
-    IslandView& v = *view_;
+    IslandActions& actions = view_->actions();
+    const IslandContent content = view_->layout().content;
     if (action == pressAction()) {
-        Access::activate(v, control_ == card ? C::startBreak : control_);
+        actions.activate(control_ == card ? C::startBreak : control_, content);
     } else if (action == increaseAction()) {
-        Access::activate(v, control_ == C::focusChip ? C::focusPlus : C::breakPlus);
+        actions.activate(control_ == C::focusChip ? C::focusPlus : C::breakPlus, content);
     } else if (action == decreaseAction()) {
-        Access::activate(v, control_ == C::focusChip ? C::focusMinus : C::breakMinus);
+        actions.activate(control_ == C::focusChip ? C::focusMinus : C::breakMinus, content);
     }
 }
 
@@ -569,7 +551,7 @@ QString IslandElementAccessible::localizedActionDescription(const QString& actio
 
 QVariant IslandElementAccessible::currentValue() const {
     if (!view_ || !hasNumericValue()) return {};
-    if (control_ == C::progress) return IslandViewAccess::progress(*view_) * 100;
+    if (control_ == C::progress) return islandlayout::progress(view_->actions().model()) * 100;
     return minutes(*view_, *chipMode(control_));
 }
 
@@ -580,7 +562,7 @@ void IslandElementAccessible::setCurrentValue(const QVariant& value) {
     if (!ok || !std::isfinite(wanted)) return;
     const int m =
         static_cast<int>(std::clamp(std::round(wanted), double(kMinMinutes), double(kMaxMinutes)));
-    TimerModel& model = IslandViewAccess::model(*view_);
+    TimerModel& model = view_->actions().model();
     if (*chipMode(control_) == Mode::focus)
         model.setFocusMinutes(m);
     else

@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QUuid>
-#include <cmath>
-#include <limits>
 
 #include "island/CompletionCelebration.h"
+#include "island/IslandActions.h"
+#include "island/PillDrag.h"
 #include "preferences/AppPreferences.h"
 
 namespace tw {
@@ -21,12 +21,6 @@ constexpr double peekDuration = 1.3;
 constexpr double shrinkDelay = 0.5;
 // Pending move to the screen under the pointer.
 constexpr double followDelay = 0.3;
-// Press and hold that arms a pill drag.
-constexpr double holdDuration = 0.22;
-// Pointer travel that arms a pill drag.
-constexpr double dragThreshold = 3;
-// Pointer travel before a dragged pill can attach to the top strip.
-constexpr double attachTravel = 15;
 // Time between two blanked-site notices; how long a notice shows.
 constexpr double blockedNoticeSpacing = 3;
 constexpr double blockedNoticeDuration = 3.5;
@@ -75,6 +69,25 @@ IslandController::IslandController(TimerModel& model, AppPreferences& preference
     island_ = std::make_unique<IslandState>(screen_ ? islandMetrics(*screen_, style)
                                                     : islandMetricsWithoutScreen(style));
     window_->setHostSize(maxPanelSize(island_->metrics()));
+
+    PillDrag::Parts drag;
+    drag.island = island_.get();
+    drag.window = window_.get();
+    drag.scheduler = &scheduler_;
+    drag.model = &model_;
+    drag.preferences = &preferences_;
+    drag.reducedMotion = reducedMotion_;
+    drag.screen = [this] { return panelScreen(); };
+    pillDrag_ = std::make_unique<PillDrag>(std::move(drag));
+    connect(pillDrag_.get(), &PillDrag::attachRequested, this, [this] {
+        if (island_->isExpanded()) collapse();
+        setStyle(IslandStyle::notch);
+    });
+    connect(pillDrag_.get(), &PillDrag::dropped, this, [this] {
+        ++frameGeneration_;
+        updateFrame();
+    });
+    connect(pillDrag_.get(), &PillDrag::interrupted, this, [this] { updateFrame(); });
 
     // Left-button events of the application for the pill drag, clicks in the margin, and the
     // two-finger swipe.
@@ -168,7 +181,8 @@ IslandController::IslandController(TimerModel& model, AppPreferences& preference
 }
 
 IslandController::~IslandController() {
-    // The window goes first: its callbacks point here.
+    // The window goes first: its callbacks point here; the drag works on it.
+    pillDrag_.reset();
     if (window_) {
         window_->onMouse = nullptr;
         window_->onScroll = nullptr;
@@ -442,7 +456,7 @@ void IslandController::applyStyle() {
         wasHidden_ = true;
         island_->setPillDraggable(false);
         island_->setPillHidden(false);
-        resetPillDrag();
+        pillDrag_->reset();
         return;
     }
     const bool wasHidden = wasHidden_;
@@ -491,7 +505,7 @@ void IslandController::updatePillInteraction() {
         hoverMonitor_.reset();
         if (window_->alpha() != 1) window_->setAlpha(1, true);
     }
-    if (!draggable) resetPillDrag();
+    if (!draggable) pillDrag_->reset();
 }
 
 void IslandController::updateHiddenPill() {
@@ -540,7 +554,7 @@ void IslandController::handleScroll(const IslandScrollEvent& e) {
 
 bool IslandController::handleMouse(const IslandMouseEvent& e) {
     bool swallowed = false;
-    if (e.type != IslandMouseEvent::Type::rightDown) swallowed = handlePillMouse(e);
+    if (e.type != IslandMouseEvent::Type::rightDown) swallowed = pillDrag_->handleMouse(e);
     const bool down =
         e.type == IslandMouseEvent::Type::leftDown || e.type == IslandMouseEvent::Type::rightDown;
     if (down && localClickMonitor_ && island_->isExpanded() && e.locationInWindow) {
@@ -552,178 +566,6 @@ bool IslandController::handleMouse(const IslandMouseEvent& e) {
     return swallowed;
 }
 
-bool IslandController::handlePillMouse(const IslandMouseEvent& e) {
-    if (!island_->pillDraggable() || !e.locationInWindow) {
-        resetPillDrag();
-        return false;
-    }
-    const PointF point = e.screenPoint;
-    const PointF local = *e.locationInWindow;
-    const RectF panel = window_->frame();
-    switch (e.type) {
-        case IslandMouseEvent::Type::leftDown: {
-            const SizeF content = contentSize(island_->metrics(), island_->contentFlags());
-            if (island_->isExpanded() && !rectContains(contentRect(panel.size(), content), local)) {
-                return false;
-            }
-            pillDragStart_ = point;
-            pillDragArmed_ = false;
-            pillHoldElapsed_ = false;
-            // A press on the open pill's countdown edits it on a plain click; only a hold drags.
-            const double areaX = (panel.width - content.width) / 2 + 13;
-            const double areaTop = panel.height - 20;
-            pillDragNeedsHold_ = island_->isExpanded() && local.x >= areaX &&
-                                 local.x <= areaX + 124 && local.y >= areaTop - 52 &&
-                                 local.y <= areaTop;
-            if (const auto s = panelScreen()) {
-                pillDragNotchCenterX_ = notchCenterX(*s);
-                pillDragNotchFrame_ = notchAttachFrame(*s, model_.isActive());
-            }
-            startHoldTimer();
-            return false;
-        }
-        case IslandMouseEvent::Type::leftDragged: {
-            if (!pillDragStart_) {
-                // The press was not seen: the drag starts here.
-                pillDragStart_ = point;
-                startHoldTimer();
-            }
-            const double dx = point.x - pillDragStart_->x;
-            const double dy = point.y - pillDragStart_->y;
-            const double distance = std::hypot(dx, dy);
-            if (!pillDragArmed_) {
-                const double threshold =
-                    pillDragNeedsHold_ ? std::numeric_limits<double>::infinity() : dragThreshold;
-                if (distance >= threshold || pillHoldElapsed_) {
-                    armDrag();
-                } else {
-                    return false;
-                }
-            }
-            bool near = false;
-            if (island_->metrics().isPill() && distance >= attachTravel) {
-                const auto s = panelScreen();
-                const double top = s ? s->frame.maxY() : 0;
-                near = isNearNotch(point.x, top - point.y, pillDragNotchCenterX_);
-            }
-            applyPillDrag(dx, -dy, false, near);
-            return true;
-        }
-        case IslandMouseEvent::Type::leftUp: {
-            bool swallowed = false;
-            if (pillDragArmed_ && pillDragStart_ && dragStartFrame_) {
-                const double dx = point.x - pillDragStart_->x;
-                const double dy = point.y - pillDragStart_->y;
-                applyPillDrag(dx, -dy, true, island_->notchPreviewMetrics().has_value());
-                swallowed = true;
-            }
-            resetPillDrag();
-            return swallowed;
-        }
-        case IslandMouseEvent::Type::rightDown:
-            break;
-    }
-    return false;
-}
-
-void IslandController::startHoldTimer() {
-    pillHoldWork_ = scheduler_.callAfter(holdDuration, [self = QPointer<IslandController>(this)] {
-        if (!self) return;
-        self->pillHoldElapsed_ = true;
-        self->armDrag();
-    });
-}
-
-void IslandController::armDrag() {
-    if (pillDragArmed_) return;
-    pillDragArmed_ = true;
-    window_->pushGrabCursor();
-    grabCursorPushed_ = true;
-}
-
-void IslandController::applyPillDrag(double dx, double dyDown, bool commit, bool near) {
-    if (!island_->pillDraggable()) return;
-    const std::optional<ScreenDescription> s = panelScreen();
-    if (!commit) {
-        if (!dragStartFrame_) {
-            dragStartFrame_ = window_->frame();
-            island_->setDragging(true);  // frame updates pause while the pill moves
-        }
-        RectF f = *dragStartFrame_;
-        f.x += dx;
-        f.y -= dyDown;
-        if (near) {
-            // A closed pill jumps into the top strip; an open one keeps following the pointer.
-            if (!island_->isExpanded() && pillDragNotchFrame_) f = *pillDragNotchFrame_;
-            if (!island_->notchPreviewMetrics() && s) {
-                island_->setAnimation(IslandAnimation::notchPreview(reduced()));
-                island_->setNotchPreviewMetrics(islandMetrics(*s, IslandStyle::notch));
-            }
-        } else {
-            if (island_->notchPreviewMetrics()) {
-                island_->setAnimation(IslandAnimation::notchPreview(reduced()));
-                island_->setNotchPreviewMetrics(std::nullopt);
-            }
-            if (s) {
-                f.x = clampPillX(f.x, f.width, s->visibleFrame);
-                f.y = clampPillY(f.y, f.height, s->frame);
-            }
-        }
-        if (f.size() == window_->frame().size()) {
-            window_->setFrameOrigin({f.x, f.y});
-        } else {
-            window_->setFrame(f, false);
-        }
-        return;
-    }
-
-    const std::optional<RectF> start = dragStartFrame_;
-    dragStartFrame_.reset();
-    island_->setDragging(false);
-    if (near) {
-        // Attach: the island moves into the top strip as the notch style.
-        island_->setNotchPreviewMetrics(std::nullopt);
-        if (island_->isExpanded()) collapse();
-        setStyle(IslandStyle::notch);
-        return;
-    }
-    if (island_->notchPreviewMetrics()) island_->setNotchPreviewMetrics(std::nullopt);
-    if (start && s) {
-        const double centre = s->frame.x + snapPillCenter(start->midX() + dx - s->frame.x,
-                                                          start->width, s->frame.width);
-        const RectF dropped{centre - start->width / 2,
-                            clampPillY(start->y - dyDown, start->height, s->frame), start->width,
-                            start->height};
-        preferences_.setPillPosition(pillOffsetForFrame(dropped, *s, island_->metrics()),
-                                     displayID(*s));
-    }
-    ++frameGeneration_;
-    updateFrame();
-}
-
-void IslandController::resetPillDrag() {
-    pillHoldWork_.reset();
-    pillDragStart_.reset();
-    pillDragArmed_ = false;
-    pillHoldElapsed_ = false;
-    pillDragNeedsHold_ = false;
-    pillDragNotchFrame_.reset();
-    bool interrupted = false;
-    if (dragStartFrame_) {
-        // A drag ended without a drop (the pill was locked, the style changed): the pill goes
-        // back to its stored place.
-        dragStartFrame_.reset();
-        island_->setDragging(false);
-        interrupted = true;
-    }
-    if (grabCursorPushed_) {
-        window_->popGrabCursor();
-        grabCursorPushed_ = false;
-    }
-    if (island_->notchPreviewMetrics()) island_->setNotchPreviewMetrics(std::nullopt);
-    if (interrupted) updateFrame();
-}
-
 // ---- The quick menu ----
 
 void IslandController::toggleTimer() {
@@ -732,42 +574,17 @@ void IslandController::toggleTimer() {
 
 void IslandController::showQuickMenu() {
     const QPointer<IslandController> self(this);
-    const bool running = model_.runState() == RunState::running;
-    QList<QuickMenuItem> items;
-    items.append({running ? QStringLiteral("Pause focus") : QStringLiteral("Start focus"), [self] {
-                      if (self) self->toggleTimer();
-                  }});
-    items.append(QuickMenuItem{});
-    items.append({QStringLiteral("History…"), [self] {
-                      if (self) self->island_->requestHistory();
-                  }});
-    items.append({QStringLiteral("Settings…"), [self] {
-                      if (self) self->island_->requestSettings();
-                  }});
-    items.append(QuickMenuItem{});
-    items.append({island_->metrics().isPill() ? QStringLiteral("Sit in the notch")
-                                              : QStringLiteral("Float as a pill"),
-                  [self] {
-                      if (self) self->toggleStyle();
-                  }});
-    items.append({preferences_.pillLocked() ? QStringLiteral("Unlock position")
-                                            : QStringLiteral("Lock position"),
-                  [self] {
-                      if (self) self->preferences_.setPillLocked(!self->preferences_.pillLocked());
-                  }});
-    items.append({preferences_.pillHideUntilHover() ? QStringLiteral("Show pill always")
-                                                    : QStringLiteral("Hide until hover"),
-                  [self] {
-                      if (self) {
-                          self->preferences_.setPillHideUntilHover(
-                              !self->preferences_.pillHideUntilHover());
-                      }
-                  }});
-    items.append(QuickMenuItem{});
-    items.append({QStringLiteral("Quit Tarnwhistle"), [self] {
-                      if (self) self->quit();
-                  }});
-    window_->popUpMenu(items, pointer_.location());
+    const auto entries =
+        islandmenu::quickMenu(model_.runState() == RunState::running, island_->metrics().isPill(),
+                              preferences_.pillLocked(), preferences_.pillHideUntilHover());
+    const auto perform = [self](const islandmenu::MenuEntry& entry) {
+        if (!self) return;
+        if (entry.action == islandmenu::MenuAction::quit)
+            self->quit();
+        else
+            requestMenuAction(*self->island_, entry.action);
+    };
+    window_->popUpMenu(islandmenu::quickMenuItems(entries, perform), pointer_.location());
 }
 
 void IslandController::quit() {

@@ -30,6 +30,7 @@ namespace tw {
 
 class AppPreferences;
 class DriftLog;
+class PillDrag;
 class TestimonialStore;
 
 // What the controller needs from the desktop.
@@ -123,11 +124,6 @@ private:
     void removeClickMonitors();
     void handleScroll(const IslandScrollEvent& event);
     bool handleMouse(const IslandMouseEvent& event);
-    bool handlePillMouse(const IslandMouseEvent& event);
-    void startHoldTimer();
-    void armDrag();
-    void applyPillDrag(double dx, double dyDown, bool commit, bool near);
-    void resetPillDrag();
     void showQuickMenu();
     void toggleTimer();
     void setBlockedSiteAnimated(const std::optional<QString>& site, const IslandAnimation& a);
@@ -161,18 +157,10 @@ private:
     std::unique_ptr<PointerWatch> pointerMonitor_;
     std::unique_ptr<ScheduledCall> followWork_;
     std::optional<QString> followTarget_;
-    std::optional<RectF> dragStartFrame_;
     bool wasHidden_ = false;
     bool panelHidden_ = false;
     std::unique_ptr<PointerWatch> hoverMonitor_;
-    std::unique_ptr<ScheduledCall> pillHoldWork_;
-    std::optional<PointF> pillDragStart_;
-    bool pillDragArmed_ = false;
-    bool pillHoldElapsed_ = false;
-    bool pillDragNeedsHold_ = false;
-    double pillDragNotchCenterX_ = 0;
-    std::optional<RectF> pillDragNotchFrame_;
-    bool grabCursorPushed_ = false;
+    std::unique_ptr<PillDrag> pillDrag_;
 
     // Deduplication of the subscriptions that drop repeated values.
     bool lastActive_ = false;

@@ -2,7 +2,6 @@
 
 #include <QAccessible>
 #include <QCoreApplication>
-#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -17,6 +16,7 @@
 #include <numbers>
 
 #include "island/IslandAccessibility.h"
+#include "island/IslandPainter.h"
 #include "island/IslandState.h"
 #include "island/IslandViewText.h"
 #include "preferences/AppPreferences.h"
@@ -26,19 +26,10 @@ namespace tw {
 
 namespace S = islandstyle;
 namespace T = islandtext;
-namespace L = islandlayout;
 using C = IslandControl;
 using Mode = TimerModel::Mode;
 
 namespace {
-
-constexpr double kPad = 16;       // inner padding of the open island
-constexpr double kCardTop = 10;   // the card's padding above its first row
-constexpr double kCardRowA = 38;  // the seal with the title and subtitle beside it
-
-QRectF centeredSquare(const QPointF& center, double size) {
-    return QRectF(center.x() - size / 2, center.y() - size / 2, size, size);
-}
 
 double lerp(double a, double b, double t) {
     return a + (b - a) * t;
@@ -55,20 +46,6 @@ S::ShapeParams lerp(const S::ShapeParams& a, const S::ShapeParams& b, double t) 
             lerp(a.detach, b.detach, t)};
 }
 
-double textWidth(const QString& text, const QFont& font) {
-    return QFontMetricsF(font).horizontalAdvance(text);
-}
-
-QColor amber() {
-    return QColor::fromRgbF(1.0f, 0.76f, 0.28f, 1.0f);
-}
-
-bool isChipPart(C c, Mode mode) {
-    if (mode == Mode::focus)
-        return c == C::focusChip || c == C::focusMinus || c == C::focusValue || c == C::focusPlus;
-    return c == C::breakChip || c == C::breakMinus || c == C::breakValue || c == C::breakPlus;
-}
-
 }  // namespace
 
 IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& preferences,
@@ -77,6 +54,16 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
     reduceMotion = [] { return qEnvironmentVariable("TARNWHISTLE_REDUCED_MOTION") == "1"; };
     onQuit = [] { QCoreApplication::quit(); };
     onNeedsKeyboard = [this] { window()->activateWindow(); };
+
+    actions_ = new IslandActions(model_, island_, preferences_, this);
+    const QPointer<IslandView> self(this);
+    actions_->onQuit = [self] {
+        if (self && self->onQuit) self->onQuit();
+    };
+    connect(actions_, &IslandActions::widgetRequested, this,
+            [this](IslandControl control) { openControl(control); });
+    connect(actions_, &IslandActions::quoteChanged, this, [this] { refresh(Motion::content); });
+    connect(actions_, &IslandActions::taskChosen, this, [this] { taskPickerChanged(); });
 
     islandaccess::installFactory();
     accessibility_ = std::make_unique<islandaccess::Notifier>();
@@ -131,11 +118,12 @@ IslandView::IslandView(TimerModel& model, IslandState& island, AppPreferences& p
     quoteField_->setPlaceholderText(celebration::quote::placeholder());
     quoteField_->setAccessibleName(celebration::quote::prompt());
     connect(quoteField_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        quoteState_.text = text;
+        actions_->setQuoteText(text);
         update(controlRect(C::quoteSend).toAlignedRect().adjusted(-2, -2, 2, 2));
         accessibilityChanged();  // "Send" turns on or off
     });
-    connect(quoteField_, &QLineEdit::returnPressed, this, [this] { activate(C::quoteSend); });
+    connect(quoteField_, &QLineEdit::returnPressed, this,
+            [this] { actions_->activate(C::quoteSend, layout_.content); });
 
     cardFrames_ = new QTimer(this);
     cardFrames_->setInterval(16);
@@ -197,7 +185,7 @@ QSize IslandView::sizeHint() const {
 }
 
 void IslandView::setTaskPickerHook(std::optional<IslandTaskPickerHook> hook) {
-    taskHook_ = std::move(hook);
+    actions_->setTaskPickerHook(std::move(hook));
     refresh(Motion::content);
 }
 
@@ -234,19 +222,15 @@ S::ShapeParams IslandView::shape() const {
 }
 
 QRectF IslandView::controlRect(IslandControl control) const {
-    if (control == C::count) return {};
     return layout_.rect(control);
 }
 
 QString IslandView::controlHelp(IslandControl control) const {
-    if (control == C::count) return {};
-    return layout_.help[static_cast<size_t>(control)];
+    return layout_.help(control);
 }
 
 QRectF IslandView::countdownRegion() const {
-    QRectF r = layout_.rect(C::countdown) | layout_.rect(C::progress);
-    if (layout_.content == IslandContent::blockedSite) r = layout_.rect(C::countdown);
-    return r;
+    return layout_.countdownRegion();
 }
 
 void IslandView::finishAnimations() {
@@ -259,17 +243,12 @@ void IslandView::finishAnimations() {
     update();
 }
 
-bool IslandView::showsScrollCue() const {
-    const Layout& l = layout_;
-    return l.content == IslandContent::collapsed && !l.metrics.isPill() && !l.active && l.hovering;
-}
-
 bool IslandView::scrollCueAnimating() const {
     return cue_->state() == QAbstractAnimation::Running;
 }
 
 void IslandView::updateScrollCue() {
-    const bool animate = showsScrollCue() && isVisible() && !reducedMotion();
+    const bool animate = layout_.showsScrollCue() && isVisible() && !reducedMotion();
     if (animate && cue_->state() != QAbstractAnimation::Running) {
         cue_->start();
     } else if (!animate && cue_->state() == QAbstractAnimation::Running) {
@@ -284,239 +263,16 @@ bool IslandView::reducedMotion() const {
 
 // ---- Layout ----
 
-IslandView::Layout IslandView::computeLayout() const {
-    Layout l;
-    const auto preview = island_.notchPreviewMetrics();
-    l.metrics = preview ? *preview : island_.metrics();
-    l.running = model_.runState() == TimerModel::RunState::running;
-    l.active = model_.isActive();
-    l.showsShortcutWarning = preferences_.shortcutError().has_value();
-    const double w = width();
-
-    if (!island_.isExpanded()) {
-        l.content = IslandContent::collapsed;
-        l.hovering = island_.isHovering() && !preview;
-        const SizeF s = collapsedViewSize(l.metrics, l.active, l.hovering);
-        l.island = QRectF((w - s.width) / 2, 0, s.width, s.height);
-        l.shape = S::shapeFor(l.metrics.isPill(), false, s.height, l.hovering && !l.active);
-        layoutCollapsed(l);
-        return l;
-    }
-
-    // An open pill keeps its size while it is dragged over the notch; only its outline changes.
-    const IslandMetrics& sizing = preview ? island_.metrics() : l.metrics;
-    const ExpandedContentFlags flags = island_.contentFlags();
-    if (island_.celebration())
-        l.content = IslandContent::celebration;
-    else if (island_.blockWarning())
-        l.content = IslandContent::blockWarning;
-    else if (island_.blockedSite())
-        l.content = IslandContent::blockedSite;
-    else if (sizing.isPill())
-        l.content = IslandContent::mini;
-    else
-        l.content = IslandContent::expanded;
-    const SizeF s = contentSize(sizing, flags);
-    l.island = QRectF((w - s.width) / 2, 0, s.width, s.height);
-    l.shape = S::shapeFor(l.metrics.isPill(), true, s.height, false);
-    l.band = sizing.isPill() ? 12 : sizing.notchHeight;
-    l.inset =
-        (1 - std::clamp(l.shape.detach, 0.0, 1.0)) * std::min(s.width * 0.25, l.shape.topRadius);
-    l.showsHint = flags.durationHovered;
-
-    switch (l.content) {
-        case IslandContent::celebration:
-            layoutCelebration(l);
-            break;
-        case IslandContent::blockWarning:
-        case IslandContent::blockedSite:
-            layoutBanner(l);
-            break;
-        case IslandContent::mini:
-            layoutMini(l);
-            break;
-        case IslandContent::expanded:
-            layoutExpanded(l);
-            break;
-        case IslandContent::collapsed:
-            break;
-    }
-    return l;
-}
-
-void IslandView::layoutCollapsed(Layout& l) const {
-    const QRectF R = l.island;
-    const double cy = R.top() + (l.metrics.isPill() ? R.height() / 2 : l.metrics.notchHeight / 2);
-    if (l.metrics.isPill()) {
-        double right = R.right() - 14;
-        if (l.hovering) {
-            l.rect(C::moreActions) = centeredSquare({R.right() - 10 - 12, cy}, 24);
-            l.tip(C::moreActions) = QStringLiteral("More actions");
-            l.rect(C::startPause) = centeredSquare({R.right() - 10 - 24 - 6 - 12, cy}, 24);
-            l.tip(C::startPause) = T::collapsedStartPauseHelp(l.running);
-            right = l.rect(C::startPause).left() - 8;
-        }
-        l.rect(C::progress) = centeredSquare({right - 12, cy}, 14);
-        l.rect(C::countdown) = QRectF(right - 24 - 8 - 46, R.top(), 46, R.height());
-        return;
-    }
-    const double wing = L::notchWingWidth;
-    if (l.active) {
-        const QRectF left(R.left() + L::notchSidePadding, R.top(), wing, l.metrics.notchHeight);
-        const QRectF right(R.right() - L::notchSidePadding - wing, R.top(), wing,
-                           l.metrics.notchHeight);
-        l.rect(C::progress) = centeredSquare({left.center().x(), cy}, 13);
-        l.rect(C::countdown) = right.adjusted(2, 0, -4, 0);
-        return;
-    }
-    if (l.hovering) {
-        const double stripCy = R.top() + l.metrics.notchHeight + L::idleHoverExtraHeight / 2 - 1;
-        l.rect(C::detach) = centeredSquare({R.right() - 14 - 11, stripCy}, 22);
-        l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
-    }
-}
-
-void IslandView::layoutExpanded(Layout& l) const {
-    const QRectF R = l.island.adjusted(l.inset, 0, -l.inset, 0);
-    double y = R.top() + l.band + 6;
-    // Header: the phase switch, the task picker, detach and settings.
-    l.rect(C::phaseFocus) = QRectF(R.left() + kPad, y, 66, 24);
-    l.rect(C::phaseBreak) = QRectF(R.left() + kPad + 66, y, 66, 24);
-    l.tip(C::phaseFocus) = QStringLiteral("Select Focus phase");
-    l.tip(C::phaseBreak) = QStringLiteral("Select Break phase");
-    l.rect(C::settings) = QRectF(R.right() - kPad - 24, y, 24, 24);
-    l.tip(C::settings) = QStringLiteral("Settings");
-    double headerRight = l.rect(C::settings).left() - 6;
-    if (!l.metrics.isPill()) {
-        l.rect(C::detach) = QRectF(headerRight - 24, y, 24, 24);
-        l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
-        headerRight = l.rect(C::detach).left() - 8;
-    }
-    if (preferences_.tickTickEnabled() && taskHook_) {
-        const double left = l.rect(C::phaseBreak).right() + 10;
-        const double width = std::min(150.0, headerRight - left);
-        if (width > 40) l.rect(C::taskPicker) = QRectF(headerRight - width, y, width, 24);
-        l.tip(C::taskPicker) = QStringLiteral("TickTick task for this focus session");
-    }
-    y += 24 + 6;
-
-    // The countdown with its progress, and the controls.
-    const double mh = l.showsShortcutWarning ? 34 : 56;
-    l.rect(C::countdown) = QRectF(R.left() + kPad - 4, y, 176, mh - 10);
-    l.tip(C::countdown) =
-        QStringLiteral("Type minutes or mm:ss, then press Return (up to 120 minutes)");
-    l.rect(C::progress) = QRectF(R.left() + kPad, y + mh - 7, 150, 4);
-    const double cy = y + mh / 2 - 1;
-    const double big = l.showsShortcutWarning ? 34 : 44;
-    const double small = l.showsShortcutWarning ? 28 : 34;
-    l.rect(C::skip) = centeredSquare({R.right() - kPad - small / 2, cy}, small);
-    l.rect(C::startPause) = centeredSquare({l.rect(C::skip).left() - 10 - big / 2, cy}, big);
-    l.rect(C::reset) = centeredSquare({l.rect(C::startPause).left() - 10 - small / 2, cy}, small);
-    l.tip(C::skip) = QStringLiteral("Skip");
-    l.tip(C::reset) = QStringLiteral("Reset");
-    l.tip(C::startPause) =
-        T::startPauseHelp(l.running, preferences_.shortcut(ShortcutAction::startPause));
-    y += mh + 6;
-
-    // The duration chips.
-    const double chipW = (R.width() - 2 * kPad - 10) / 2;
-    const auto chip = [&](C body, C minus, C value, C plus, double x, const QString& tip) {
-        const QRectF r(x, y, chipW, 28);
-        l.rect(body) = r;
-        l.tip(body) = tip;
-        l.rect(plus) = centeredSquare({r.right() - 4 - 11, r.center().y()}, 22);
-        l.rect(value) = QRectF(l.rect(plus).left() - 30, r.top(), 30, r.height());
-        l.rect(minus) = centeredSquare({l.rect(value).left() - 11, r.center().y()}, 22);
-        l.tip(value) = T::chipEditHelp(1, 120);
-    };
-    chip(C::focusChip, C::focusMinus, C::focusValue, C::focusPlus, R.left() + kPad,
-         QStringLiteral("Set focus length"));
-    chip(C::breakChip, C::breakMinus, C::breakValue, C::breakPlus, R.left() + kPad + chipW + 10,
-         QStringLiteral("Set break length"));
-    y += 28 + (l.showsShortcutWarning ? 5 : 8);
-
-    // History, undo and the shortcut warning.
-    const QFont small11 = S::font(11, QFont::Medium);
-    const QString history = T::historyLine(model_.focusMinutesToday(), model_.completedToday());
-    l.rect(C::history) =
-        QRectF(R.left() + kPad, y, 12 + 5 + textWidth(history, small11) + 4 + 8, 16);
-    l.tip(C::history) = QStringLiteral("View daily focused minutes and the last 7 days");
-    if (const auto offer = model_.undoOffer()) {
-        const double width = 12 + 5 + textWidth(T::undoLine(offer->label), small11);
-        l.rect(C::undo) = QRectF(R.right() - kPad - width, y, width, 16);
-        l.tip(C::undo) = QStringLiteral("Restore the session");
-    }
-    y += 16 + 1;
-    if (l.showsShortcutWarning) {
-        l.rect(C::shortcutWarning) = QRectF(R.left() + kPad, y, R.width() - 2 * kPad, 26);
-        l.tip(C::shortcutWarning) = preferences_.shortcutError().value_or(QString());
-    }
-}
-
-void IslandView::layoutMini(Layout& l) const {
-    const QRectF R = l.island;
-    // The timer area (13…137 across, 20…72 down) is also where a press-and-hold drags the pill.
-    l.rect(C::progress) = QRectF(R.left() + 16, R.top() + 31, 30, 30);
-    l.rect(C::countdown) = QRectF(R.left() + 54, R.top() + 36, 84, 32);
-    l.tip(C::countdown) =
-        QStringLiteral("Type minutes or mm:ss, then press Return (up to 120 minutes)");
-    const double cy = R.top() + 46;
-    l.rect(C::reset) = centeredSquare({R.left() + 154, cy}, 28);
-    l.rect(C::startPause) = centeredSquare({R.left() + 192, cy}, 36);
-    l.rect(C::skip) = centeredSquare({R.left() + 230, cy}, 28);
-    l.tip(C::skip) = QStringLiteral("Skip");
-    l.tip(C::reset) = QStringLiteral("Reset");
-    l.tip(C::startPause) =
-        T::startPauseHelp(l.running, preferences_.shortcut(ShortcutAction::startPause));
-    const double by = R.top() + 104;
-    l.rect(C::moreActions) = centeredSquare({R.right() - 14 - 11, by}, 22);
-    l.tip(C::moreActions) = QStringLiteral("More actions");
-    if (!island_.notchPreviewMetrics()) {
-        const QFont f = S::font(11, QFont::Medium);
-        const QString history = T::historyLine(model_.focusMinutesToday(), model_.completedToday());
-        l.rect(C::history) =
-            QRectF(R.left() + 16, by - 8, 12 + 5 + textWidth(history, f) + 4 + 8, 16);
-        l.tip(C::history) = QStringLiteral("View daily focused minutes and the last 7 days");
-    }
-}
-
-void IslandView::layoutBanner(Layout& l) const {
-    const QRectF R = l.island.adjusted(l.inset, 0, -l.inset, 0);
-    const QRectF area(R.left() + 18, R.top() + l.band, R.width() - 36, R.height() - l.band - 6);
-    // The first text line; for the notice it holds the remaining time and repaints each second.
-    l.rect(C::countdown) = QRectF(area.left() + 46, area.center().y() - 20, area.width() - 46, 22);
-}
-
-void IslandView::layoutCelebration(Layout& l) const {
-    const auto& card = *island_.celebration();
-    const QRectF box = cardBox(l);
-    const double x0 = box.left() + 16;
-    const double cw = box.width() - 32;
-    if (!card.showsFigures()) return;
-    l.tip(C::startBreak) = QStringLiteral("Start break");
-    if (!card.showQuotePrompt) {
-        const double y = box.top() + kCardTop + kCardRowA + 4 + 16 + 13 + 8;
-        l.rect(C::startBreak) = QRectF(box.center().x() - 60, y, 120, 26);
-        return;
-    }
-    const double fy = box.top() + kCardTop + kCardRowA + 4 + 16 + 13 + 4 + 14 + 3;
-    // With the invitation the button shares the permission's row, at its right end.
-    l.rect(C::startBreak) = QRectF(box.right() - 16 - 108, fy + 24 + 3 + 7.5 - 12, 108, 24);
-    if (quoteState_.sent && quoteState_.cardID == card.id) return;
-    l.rect(C::quoteField) = QRectF(x0, fy, cw - 70, 24);
-    l.rect(C::quoteSend) = QRectF(x0 + cw - 62, fy, 62, 24);
-    const double toggleW = 13 + 6 + textWidth(celebration::quote::permission(), S::font(10.5));
-    l.rect(C::quoteMayQuote) = QRectF(x0, fy + 24 + 3, toggleW, 15);
-}
-
-QRectF IslandView::cardBox(const Layout& l) {
-    return l.island.adjusted(8 + l.inset, std::max(4.0, l.band - 4), -8 - l.inset, -6);
+IslandLayout IslandView::computeLayout() const {
+    return islandlayout::compute(islandlayout::readInput(model_, island_, preferences_,
+                                                         actions_->taskPickerHook().has_value(),
+                                                         actions_->quoteState(), width()));
 }
 
 // ---- State changes ----
 
 void IslandView::refresh(Motion motion) {
-    const Layout next = computeLayout();
+    const IslandLayout next = computeLayout();
     const bool geometryChanged = next.island != layout_.island || next.shape != layout_.shape;
     const bool contentChanged = next.content != layout_.content;
     layout_ = next;
@@ -591,10 +347,7 @@ void IslandView::expandedChanged() {
 }
 
 void IslandView::celebrationChanged() {
-    const auto& card = island_.celebration();
-    if (card && quoteState_.cardID != card->id) {
-        quoteState_ = {};
-        quoteState_.cardID = card->id;
+    if (actions_->followCard()) {
         const QSignalBlocker block(quoteField_);
         quoteField_->clear();
     }
@@ -631,508 +384,34 @@ void IslandView::updateCardAnimation() {
 // ---- Painting ----
 
 void IslandView::paintEvent(QPaintEvent*) {
+    IslandPaintState state;
+    state.model = &model_;
+    state.island = &island_;
+    state.quote = &actions_->quoteState();
+    state.hovered = hovered_;
+    state.pressed = pressed_;
+    state.countdownEditing = !countdownField_->isHidden();
+    if (!chipField_->isHidden()) state.chipEditing = chipEditing_;
+    if (!layout_.rect(C::taskPicker).isEmpty()) {
+        state.taskTitle = actions_->taskTitle();
+        state.taskChosen = actions_->chosenTaskID().has_value();
+    }
+    state.outline = current_.rect;
+    state.outlineShape = current_.shape;
+    state.contentOpacity = contentOpacity_;
+    state.cueOffset = cueOffset_;
+    state.reducedMotion = reducedMotion();
+    state.cardElapsed = cardElapsed();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QPainterPath path = S::islandShapePath(current_.rect, current_.shape);
-    p.fillPath(path, Qt::black);
-    if (layout_.metrics.isPill() && layout_.content != IslandContent::collapsed) {
-        p.setPen(QPen(S::white(0.08), 1));
-        p.drawPath(path);
-    }
-    const bool morphing = current_.rect != layout_.island || current_.shape != layout_.shape;
-    if (morphing) p.setClipPath(path);
-    p.setOpacity(contentOpacity_);
-    switch (layout_.content) {
-        case IslandContent::collapsed:
-            paintCollapsed(p);
-            break;
-        case IslandContent::expanded:
-            paintExpanded(p);
-            break;
-        case IslandContent::mini:
-            paintMini(p);
-            break;
-        case IslandContent::blockWarning:
-        case IslandContent::blockedSite:
-            paintBanner(p);
-            break;
-        case IslandContent::celebration:
-            paintCelebration(p);
-            break;
-    }
-}
-
-void IslandView::paintIconButton(QPainter& p, IslandControl c, const QString& symbol,
-                                 double iconSize, const QColor& tint, const QColor& fill) const {
-    const QRectF r = layout_.rect(c);
-    if (r.isEmpty()) return;
-    const bool hover = hovered_ == c;
-    const bool press = pressed_ == c && hover;
-    p.save();
-    if (press) {
-        p.translate(r.center());
-        p.scale(0.92, 0.92);
-        p.translate(-r.center());
-        p.setOpacity(p.opacity() * 0.7);
-    }
-    QColor bg = fill.isValid() ? fill : S::white(hover ? 0.16 : 0.08);
-    if (fill.isValid() && hover) bg = bg.lighter(110);
-    p.setPen(Qt::NoPen);
-    p.setBrush(bg);
-    p.drawEllipse(r);
-    QColor color = tint;
-    if (hover && !fill.isValid()) color = S::white(1);
-    S::paintIcon(p, symbol, r, iconSize, color);
-    p.restore();
-}
-
-void IslandView::paintCountdown(QPainter& p, IslandControl c, const QFont& font,
-                                const QColor& color, Qt::Alignment align) const {
-    if (c == C::countdown && !countdownField_->isHidden()) return;
-    const QRectF r = layout_.rect(c);
-    if (hovered_ == C::countdown && c == C::countdown &&
-        layout_.content != IslandContent::collapsed) {
-        p.save();
-        p.setPen(Qt::NoPen);
-        p.setBrush(S::white(0.06));
-        p.drawRoundedRect(r.adjusted(-2, 2, 2, -2), 8, 8);
-        p.restore();
-    }
-    S::paintTabularText(p, r, model_.formattedRemaining(), font, color, align);
-}
-
-double IslandView::progress() const {
-    const double total = static_cast<double>(model_.phaseSeconds());
-    if (total <= 0) return 0;
-    return std::clamp((total - static_cast<double>(model_.remaining())) / total, 0.0, 1.0);
-}
-
-void IslandView::paintCollapsed(QPainter& p) const {
-    const Layout& l = layout_;
-    const QRectF R = l.island;
-    const QColor accent = S::modeColor(model_.mode());
-    const QColor tone = l.running ? accent : S::white(0.6);
-    if (l.metrics.isPill()) {
-        // Mode dot and name, the time, the ring; while hovered, start/pause and more actions.
-        const double cy = R.center().y();
-        const QRectF dot = centeredSquare({R.left() + 14 + 3, cy}, 6);
-        p.setPen(Qt::NoPen);
-        p.setBrush(l.active ? accent : S::white(0.45));
-        p.drawEllipse(dot);
-        QString label = TimerModel::title(model_.mode());
-        if (model_.runState() == TimerModel::RunState::paused) label = QStringLiteral("Paused");
-        const double labelRight = l.rect(C::countdown).left() - 8;
-        S::paintText(p, QRectF(dot.right() + 7, R.top(), labelRight - dot.right() - 7, R.height()),
-                     label, S::font(12, QFont::Medium), S::white(l.active ? 0.9 : 0.6),
-                     Qt::AlignLeft);
-        paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold),
-                       l.active ? tone : S::white(0.75), Qt::AlignRight);
-        S::paintProgressRing(p, l.rect(C::progress), progress(), tone, 2.2);
-        if (l.hovering) {
-            paintIconButton(p, C::startPause,
-                            l.running ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),
-                            11, S::white(0.9));
-            paintIconButton(p, C::moreActions, QStringLiteral("ellipsis"), 12, S::white(0.9));
-        }
-        return;
-    }
-    if (l.active) {
-        S::paintProgressRing(p, l.rect(C::progress), progress(), tone, 2.2);
-        paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold), tone, Qt::AlignHCenter);
-        return;
-    }
-    if (l.hovering) {
-        const double stripTop = R.top() + l.metrics.notchHeight;
-        const QRectF strip(R.left() + 14, stripTop, R.width() - 28, R.bottom() - stripTop - 2);
-        S::paintIcon(p, QStringLiteral("arrow.down"),
-                     QRectF(strip.left(), strip.top() + cueOffset_, 12, strip.height()), 10,
-                     S::white(0.5));
-        S::paintEmphasisedText(
-            p, QRectF(strip.left() + 16, strip.top(), strip.width() - 16 - 30, strip.height()),
-            T::swipeHint(), 11, 8, S::white(0.55));
-        paintIconButton(p, C::detach, QStringLiteral("rectangle.on.rectangle"), 12, S::white(0.85));
-    }
-}
-
-void IslandView::paintPhaseSwitch(QPainter& p) const {
-    const QRectF track = layout_.rect(C::phaseFocus) | layout_.rect(C::phaseBreak);
-    p.save();
-    p.setPen(Qt::NoPen);
-    p.setBrush(S::white(0.08));
-    p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
-    for (const Mode mode : {Mode::focus, Mode::rest}) {
-        const C c = mode == Mode::focus ? C::phaseFocus : C::phaseBreak;
-        const QRectF r = layout_.rect(c).adjusted(2, 2, -2, -2);
-        const bool selected = model_.mode() == mode;
-        const QColor color = S::modeColor(mode);
-        if (selected) {
-            QColor fill = color;
-            fill.setAlphaF(0.24f);
-            p.setBrush(fill);
-            p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-        }
-        const QColor text = selected ? color : S::white(hovered_ == c ? 0.85 : 0.55);
-        S::paintText(p, r, TimerModel::title(mode),
-                     S::font(12, selected ? QFont::DemiBold : QFont::Medium), text,
-                     Qt::AlignHCenter);
-    }
-    p.restore();
-}
-
-void IslandView::paintChip(QPainter& p, Mode mode) const {
-    const bool focus = mode == Mode::focus;
-    const C body = focus ? C::focusChip : C::breakChip;
-    const C minus = focus ? C::focusMinus : C::breakMinus;
-    const C value = focus ? C::focusValue : C::breakValue;
-    const C plus = focus ? C::focusPlus : C::breakPlus;
-    const QRectF r = layout_.rect(body);
-    const bool selected = model_.mode() == mode;
-    const QColor tint = S::modeColor(mode);
-    const int minutes = focus ? model_.focusMinutes() : model_.breakMinutes();
-    const bool hover = hovered_ && isChipPart(*hovered_, mode);
-
-    p.save();
-    p.setPen(Qt::NoPen);
-    QColor fill = selected ? tint : S::white(hover ? 0.12 : 0.07);
-    p.setBrush(fill);
-    p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-    const QColor ink = selected ? QColor(20, 20, 20) : S::white(0.92);
-    const QColor labelInk = selected ? QColor(20, 20, 20, 200) : tint;
-    S::paintText(p, QRectF(r.left() + 13, r.top(), 60, r.height()), TimerModel::title(mode),
-                 S::font(12, QFont::DemiBold), labelInk, Qt::AlignLeft);
-    const auto step = [&](C c, const QString& symbol, bool atEnd) {
-        const QRectF b = layout_.rect(c);
-        QColor circle = selected ? QColor(0, 0, 0, hovered_ == c ? 60 : 30)
-                                 : S::white(hovered_ == c ? 0.18 : 0.08);
-        p.setBrush(circle);
-        p.drawEllipse(b);
-        QColor glyph = ink;
-        if (atEnd) glyph.setAlphaF(0.3f);
-        S::paintIcon(p, symbol, b, 10, glyph);
-    };
-    step(minus, QStringLiteral("minus"), minutes <= 1);
-    step(plus, QStringLiteral("plus"), minutes >= 120);
-    if (!(chipEditing_ == mode && !chipField_->isHidden())) {
-        S::paintTabularText(p, layout_.rect(value), QString::number(minutes),
-                            S::font(13, QFont::DemiBold), ink, Qt::AlignHCenter);
-    }
-    p.restore();
-}
-
-void IslandView::paintHistoryLink(QPainter& p, const QColor& accent) const {
-    const QRectF r = layout_.rect(C::history);
-    if (r.isEmpty()) return;
-    const bool hover = hovered_ == C::history;
-    const QFont f = S::font(11, QFont::Medium);
-    const QString text = T::historyLine(model_.focusMinutesToday(), model_.completedToday());
-    const QColor ink = S::white(hover ? 0.95 : 0.7);
-    S::paintIcon(p, QStringLiteral("chart.bar"), QRectF(r.left(), r.top(), 12, r.height()), 11,
-                 accent);
-    const double tw = textWidth(text, f);
-    S::paintText(p, QRectF(r.left() + 17, r.top(), tw + 1, r.height()), text, f, ink,
-                 Qt::AlignLeft);
-    S::paintIcon(p, QStringLiteral("chevron.right"),
-                 QRectF(r.left() + 17 + tw + 3, r.top(), 8, r.height()), 7,
-                 S::white(hover ? 0.8 : 0.4));
-}
-
-void IslandView::paintUndoLink(QPainter& p, const QColor& accent) const {
-    const QRectF r = layout_.rect(C::undo);
-    const auto offer = model_.undoOffer();
-    if (r.isEmpty() || !offer) return;
-    QFont f = S::font(11, QFont::Medium);
-    f.setUnderline(hovered_ == C::undo);
-    S::paintIcon(p, QStringLiteral("arrow.uturn.backward"),
-                 QRectF(r.left(), r.top(), 12, r.height()), 11, accent);
-    S::paintText(p, QRectF(r.left() + 17, r.top(), r.width() - 17 + 1, r.height()),
-                 T::undoLine(offer->label), f, accent, Qt::AlignLeft);
-}
-
-void IslandView::paintTaskPicker(QPainter& p, const QColor& accent) const {
-    const QRectF r = layout_.rect(C::taskPicker);
-    if (r.isEmpty() || !taskHook_) return;
-    QString title = T::noTask();
-    const auto chosen = taskHook_->chosenTaskID ? taskHook_->chosenTaskID() : std::nullopt;
-    if (chosen && taskHook_->tasks) {
-        for (const auto& task : taskHook_->tasks())
-            if (task.id == *chosen) title = task.title;
-    }
-    const bool hover = hovered_ == C::taskPicker;
-    p.save();
-    p.setPen(Qt::NoPen);
-    p.setBrush(S::white(hover ? 0.14 : 0.07));
-    p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-    p.restore();
-    S::paintIcon(p, QStringLiteral("checkmark"), QRectF(r.left() + 8, r.top(), 12, r.height()), 10,
-                 accent);
-    S::paintText(p, QRectF(r.left() + 24, r.top(), r.width() - 24 - 20, r.height()), title,
-                 S::font(11, QFont::Medium), S::white(chosen ? 0.9 : 0.55), Qt::AlignLeft);
-    S::paintIcon(p, QStringLiteral("chevron.down"), QRectF(r.right() - 18, r.top(), 10, r.height()),
-                 8, S::white(0.55));
-}
-
-void IslandView::paintShortcutWarning(QPainter& p) const {
-    const QRectF r = layout_.rect(C::shortcutWarning);
-    if (r.isEmpty()) return;
-    const QFont bold = S::font(10.5, QFont::DemiBold);
-    S::paintIcon(p, QStringLiteral("exclamationmark.triangle.fill"),
-                 QRectF(r.left(), r.top(), 12, 13), 11, amber());
-    S::paintText(p, QRectF(r.left() + 17, r.top(), r.width() - 17, 13),
-                 T::shortcutUnavailableTitle(), bold, amber(), Qt::AlignLeft);
-    S::paintText(p, QRectF(r.left() + 17, r.top() + 13, r.width() - 17, 13),
-                 T::shortcutUnavailableHint(), S::font(10.5),
-                 S::white(hovered_ == C::shortcutWarning ? 0.85 : 0.6), Qt::AlignLeft);
-}
-
-void IslandView::paintExpanded(QPainter& p) const {
-    const Layout& l = layout_;
-    const QColor accent = S::modeColor(model_.mode());
-    paintPhaseSwitch(p);
-    paintTaskPicker(p, accent);
-    paintIconButton(p, C::detach, QStringLiteral("rectangle.on.rectangle"), 12, S::white(0.8));
-    paintIconButton(p, C::settings, QStringLiteral("gearshape"), 13, S::white(0.8));
-
-    const QColor timeInk = l.running ? S::white(0.97) : S::white(0.85);
-    paintCountdown(p, C::countdown, S::font(l.showsShortcutWarning ? 28 : 40, QFont::Normal),
-                   timeInk, Qt::AlignLeft);
-    S::paintProgressBar(p, l.rect(C::progress), progress(), accent);
-
-    paintIconButton(p, C::reset, QStringLiteral("arrow.counterclockwise"), 14, S::white(0.85));
-    paintIconButton(p, C::startPause,
-                    l.running ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),
-                    l.showsShortcutWarning ? 15 : 17, QColor(18, 18, 18), accent);
-    paintIconButton(p, C::skip, QStringLiteral("forward.end.fill"), 13, S::white(0.85));
-
-    paintChip(p, Mode::focus);
-    paintChip(p, Mode::rest);
-    paintHistoryLink(p, accent);
-    paintUndoLink(p, accent);
-    paintShortcutWarning(p);
-
-    if (l.showsHint && island_.hoveredDuration()) {
-        const QRectF hint(l.island.left() + kPad, l.island.bottom() - 26,
-                          l.island.width() - 2 * kPad, 18);
-        S::paintText(p, hint, T::durationHint(*island_.hoveredDuration()), S::font(10.5),
-                     S::white(0.5), Qt::AlignHCenter);
-    }
-}
-
-void IslandView::paintMini(QPainter& p) const {
-    const Layout& l = layout_;
-    const QRectF R = l.island;
-    const QColor accent = S::modeColor(model_.mode());
-    S::paintProgressRing(p, l.rect(C::progress), progress(), l.active ? accent : S::white(0.5), 3);
-    S::paintIcon(p,
-                 model_.mode() == Mode::focus ? QStringLiteral("checkmark.seal.fill")
-                                              : QStringLiteral("cup.and.saucer.fill"),
-                 l.rect(C::progress), 0, accent);
-    QString label = TimerModel::title(model_.mode());
-    if (model_.runState() == TimerModel::RunState::paused) label += QStringLiteral(" · paused");
-    S::paintText(p, QRectF(R.left() + 57, R.top() + 22, 84, 14), label,
-                 S::font(11, QFont::DemiBold), accent, Qt::AlignLeft);
-    paintCountdown(p, C::countdown, S::font(27, QFont::Normal),
-                   l.running ? S::white(0.97) : S::white(0.85), Qt::AlignLeft);
-
-    paintIconButton(p, C::reset, QStringLiteral("arrow.counterclockwise"), 12, S::white(0.85));
-    paintIconButton(p, C::startPause,
-                    l.running ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"), 14,
-                    QColor(18, 18, 18), accent);
-    paintIconButton(p, C::skip, QStringLiteral("forward.end.fill"), 11, S::white(0.85));
-
-    p.save();
-    p.setPen(QPen(S::white(0.08), 1));
-    p.drawLine(QPointF(R.left() + 16, R.top() + 86.5), QPointF(R.right() - 16, R.top() + 86.5));
-    p.restore();
-    if (island_.notchPreviewMetrics()) {
-        S::paintText(p, QRectF(R.left() + 16, R.top() + 96, R.width() - 60, 16),
-                     T::releaseToAttach(), S::font(11, QFont::DemiBold), accent, Qt::AlignLeft);
-    } else {
-        paintHistoryLink(p, accent);
-    }
-    paintIconButton(p, C::moreActions, QStringLiteral("ellipsis"), 11, S::white(0.8));
-    if (l.showsHint && island_.hoveredDuration()) {
-        S::paintText(p, QRectF(R.left() + 16, R.bottom() - 24, R.width() - 32, 18),
-                     T::durationHint(*island_.hoveredDuration()), S::font(10.5), S::white(0.5),
-                     Qt::AlignHCenter);
-    }
-}
-
-void IslandView::paintBanner(QPainter& p) const {
-    const Layout& l = layout_;
-    const QRectF line = l.rect(C::countdown);
-    const QRectF iconRect(line.left() - 46, line.top() + 2, 34, 34);
-    if (l.content == IslandContent::blockWarning) {
-        const QString site = island_.blockWarning().value_or(QString());
-        const int seconds = island_.blockWarningSeconds();
-        p.save();
-        p.setPen(Qt::NoPen);
-        QColor halo = amber();
-        halo.setAlphaF(0.16f);
-        p.setBrush(halo);
-        p.drawEllipse(iconRect);
-        p.restore();
-        S::paintIcon(p, QStringLiteral("exclamationmark.triangle.fill"), iconRect, 18, amber());
-        S::paintText(p, line, T::blockWarningLine(site, seconds), S::font(13.5, QFont::DemiBold),
-                     S::white(0.95), Qt::AlignLeft);
-        S::paintText(p, line.translated(0, 20), T::blockWarningHint(), S::font(12), S::white(0.6),
-                     Qt::AlignLeft);
-        return;
-    }
-    const QString site = island_.blockedSite().value_or(QString());
-    const QColor accent = S::focusColor();
-    p.save();
-    p.setPen(Qt::NoPen);
-    QColor halo = accent;
-    halo.setAlphaF(0.16f);
-    p.setBrush(halo);
-    p.drawEllipse(iconRect);
-    p.restore();
-    S::paintIcon(p, QStringLiteral("hand.raised.fill"), iconRect, 18, accent);
-    S::paintText(p, line, T::blockedNoticeLine(site, model_.remaining()),
-                 S::font(13.5, QFont::Medium), S::white(0.95), Qt::AlignLeft);
-    S::paintText(p, line.translated(0, 20), QStringLiteral("Back to your focus"), S::font(12),
-                 S::white(0.6), Qt::AlignLeft);
-}
-
-void IslandView::paintCelebration(QPainter& p) const {
-    const auto& card = *island_.celebration();
-    const Layout& l = layout_;
-    const QRectF R = l.island;
-    const bool reduced = reducedMotion();
-    const double elapsed = cardElapsed();
-    p.save();
-    p.setOpacity(p.opacity() * card.opacity(elapsed, reduced));
-    p.setClipPath(S::islandShapePath(current_.rect, current_.shape));
-    celebration::paintConfetti(p, R, elapsed, reduced);
-
-    const QRectF box = cardBox(l);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 184));
-    p.drawRoundedRect(box, 18, 18);
-
-    const QColor tint = S::modeColor(card.mode);
-    const double x0 = box.left() + 16;
-    const double cw = box.width() - 32;
-    if (!card.showsFigures()) {
-        // A short card: the seal, the title and the subtitle, centred.
-        const double top = box.center().y() - (32 + 6 + 28 + 2 + 16) / 2.0;
-        S::paintIcon(p, QStringLiteral("checkmark.seal.fill"),
-                     QRectF(box.center().x() - 16, top, 32, 32), 32, tint);
-        S::paintText(p, QRectF(x0, top + 38, cw, 28), card.title(), S::font(23, QFont::DemiBold),
-                     S::white(0.97), Qt::AlignHCenter);
-        S::paintText(p, QRectF(x0, top + 68, cw, 16), card.subtitle(), S::font(12.5),
-                     S::white(0.65), Qt::AlignHCenter);
-        p.restore();
-        return;
-    }
-    double y = box.top() + kCardTop;
-    S::paintIcon(p, QStringLiteral("checkmark.seal.fill"), QRectF(x0, y + 3, 32, 32), 32, tint);
-    const double textRight = box.right() - 16;
-    S::paintText(p, QRectF(x0 + 42, y, textRight - x0 - 42, 22), card.title(),
-                 S::font(20, QFont::DemiBold), S::white(0.97), Qt::AlignLeft);
-    S::paintText(p, QRectF(x0 + 42, y + 22, textRight - x0 - 42, 15), card.subtitle(), S::font(12),
-                 S::white(0.65), Qt::AlignLeft);
-    y += kCardRowA + 4;
-    S::paintText(p, QRectF(x0, y, cw, 16), card.summaryLine(), S::font(12.5, QFont::Medium),
-                 S::white(0.9), Qt::AlignLeft);
-    y += 16;
-    if (const auto top = card.topDistractionLine())
-        S::paintText(p, QRectF(x0, y, cw, 13), *top, S::font(10.5), S::white(0.55), Qt::AlignLeft);
-    y += 13;
-
-    // "Start break": the prominent button in the break colour.
-    const QRectF sb = l.rect(C::startBreak);
-    if (!sb.isEmpty()) {
-        const bool hover = hovered_ == C::startBreak;
-        QColor fill = S::breakColor();
-        if (hover) fill = fill.lighter(108);
-        p.setBrush(fill);
-        p.drawRoundedRect(sb, 8, 8);
-        const QFont f = S::font(12, QFont::DemiBold);
-        const QString text = QStringLiteral("Start break");
-        const double w = 14 + 6 + textWidth(text, f);
-        const double sx = sb.center().x() - w / 2;
-        const QColor ink(16, 40, 28);
-        S::paintIcon(p, QStringLiteral("cup.and.saucer.fill"),
-                     QRectF(sx, sb.top(), 14, sb.height()), 13, ink);
-        S::paintText(p, QRectF(sx + 20, sb.top(), w - 20 + 1, sb.height()), text, f, ink,
-                     Qt::AlignLeft);
-    }
-
-    if (card.showQuotePrompt) {
-        y += 4;
-        const bool sent = quoteState_.sent && quoteState_.cardID == card.id;
-        if (sent) {
-            const QFont f = S::font(11.5, QFont::Medium);
-            const QString text = celebration::quote::thanks();
-            const double w = 14 + 6 + textWidth(text, f);
-            const double sx = box.center().x() - w / 2;
-            S::paintIcon(p, QStringLiteral("heart.fill"), QRectF(sx, y + 14, 14, 18), 12,
-                         S::focusColor());
-            S::paintText(p, QRectF(sx + 20, y + 14, w - 20 + 1, 18), text, f, S::white(0.9),
-                         Qt::AlignLeft);
-        } else {
-            S::paintText(p, QRectF(x0, y, cw, 14), celebration::quote::prompt(),
-                         S::font(11.5, QFont::Medium), S::white(0.85), Qt::AlignLeft);
-            const QRectF field = l.rect(C::quoteField);
-            p.setBrush(S::white(0.1));
-            p.drawRoundedRect(field, 7, 7);
-            const QRectF send = l.rect(C::quoteSend);
-            const bool enabled = celebration::canSendQuote(quoteState_.text);
-            p.setPen(QPen(S::white(enabled ? 0.5 : 0.18), 1));
-            p.setBrush(S::white(enabled ? (hovered_ == C::quoteSend ? 0.2 : 0.12) : 0.04));
-            p.drawRoundedRect(send.adjusted(0.5, 0.5, -0.5, -0.5), 7, 7);
-            p.setPen(Qt::NoPen);
-            S::paintText(p, send, celebration::quote::send(), S::font(11.5, QFont::DemiBold),
-                         S::white(enabled ? 0.95 : 0.35), Qt::AlignHCenter);
-            const QRectF toggle = l.rect(C::quoteMayQuote);
-            const QRectF check(toggle.left(), toggle.center().y() - 6.5, 13, 13);
-            if (quoteState_.mayQuote) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(S::breakColor());
-            } else {
-                p.setPen(QPen(S::white(0.5), 1));
-                p.setBrush(Qt::NoBrush);
-            }
-            p.drawRoundedRect(check, 3.5, 3.5);
-            p.setPen(Qt::NoPen);
-            if (quoteState_.mayQuote)
-                S::paintIcon(p, QStringLiteral("checkmark"), check, 10, QColor(16, 40, 28));
-            S::paintText(
-                p,
-                QRectF(toggle.left() + 19, toggle.top(), toggle.width() - 19 + 1, toggle.height()),
-                celebration::quote::permission(), S::font(10.5), S::white(0.65), Qt::AlignLeft);
-        }
-    }
-    p.restore();
+    IslandPainter(layout_, state).paint(p);
 }
 
 // ---- Input ----
 
 bool IslandView::insideIsland(const QPointF& pos) const {
     return layout_.island.contains(pos) || current_.rect.contains(pos);
-}
-
-IslandControl IslandView::controlAt(const QPointF& pos) const {
-    // Small controls first: the steppers and values lie inside their chips.
-    static constexpr std::array order = {
-        C::focusMinus,      C::focusValue, C::focusPlus,  C::breakMinus,
-        C::breakValue,      C::breakPlus,  C::focusChip,  C::breakChip,
-        C::detach,          C::settings,   C::phaseFocus, C::phaseBreak,
-        C::countdown,       C::reset,      C::startPause, C::skip,
-        C::history,         C::undo,       C::taskPicker, C::moreActions,
-        C::shortcutWarning, C::startBreak, C::quoteField, C::quoteMayQuote,
-        C::quoteSend};
-    for (const C c : order) {
-        const QRectF r = layout_.rect(c);
-        if (r.isEmpty()) continue;
-        if (c == C::countdown && layout_.content != IslandContent::expanded &&
-            layout_.content != IslandContent::mini)
-            continue;  // the closed island's time and the banner lines are not editable
-        if (r.contains(pos)) return c;
-    }
-    return C::count;
 }
 
 void IslandView::setPointerHovering(bool hovering) {
@@ -1143,7 +422,7 @@ void IslandView::setPointerHovering(bool hovering) {
 }
 
 void IslandView::updateHoveredControl(const QPointF& pos) {
-    const C at = controlAt(pos);
+    const C at = layout_.controlAt(pos);
     const std::optional<C> next = at == C::count ? std::nullopt : std::optional<C>(at);
     if (next != hovered_) {
         if (hovered_) update(controlRect(*hovered_).toAlignedRect().adjusted(-3, -3, 3, 3));
@@ -1161,8 +440,8 @@ void IslandView::updateHoveredControl(const QPointF& pos) {
     }
     if (layout_.content == IslandContent::expanded) {
         std::optional<Mode> chip;
-        if (hovered_ && isChipPart(*hovered_, Mode::focus)) chip = Mode::focus;
-        if (hovered_ && isChipPart(*hovered_, Mode::rest)) chip = Mode::rest;
+        if (hovered_ && islandlayout::isChipPart(*hovered_, Mode::focus)) chip = Mode::focus;
+        if (hovered_ && islandlayout::isChipPart(*hovered_, Mode::rest)) chip = Mode::rest;
         if (chip != island_.hoveredDuration()) island_.setHoveredDuration(chip);
     }
 }
@@ -1186,7 +465,7 @@ void IslandView::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    const C at = controlAt(event->position());
+    const C at = layout_.controlAt(event->position());
     pressed_ = at == C::count ? std::nullopt : std::optional<C>(at);
     pressInsideIsland_ = true;
     if (pressed_) update(controlRect(*pressed_).toAlignedRect().adjusted(-3, -3, 3, 3));
@@ -1201,10 +480,10 @@ void IslandView::mouseReleaseEvent(QMouseEvent* event) {
     const std::optional<C> pressed = pressed_;
     pressed_.reset();
     pressInsideIsland_ = false;
-    const C at = controlAt(event->position());
+    const C at = layout_.controlAt(event->position());
     if (pressed) {
         update(controlRect(*pressed).toAlignedRect().adjusted(-3, -3, 3, 3));
-        if (at == *pressed) activate(at);
+        if (at == *pressed) actions_->activate(at, layout_.content);
     } else if (insideIsland(event->position())) {
         // A tap that no control takes opens the closed island and closes the open one.
         if (island_.isExpanded())
@@ -1243,7 +522,7 @@ bool IslandView::event(QEvent* event) {
     }
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
-        const C at = controlAt(help->pos());
+        const C at = layout_.controlAt(help->pos());
         const QString text = controlHelp(at);
         if (text.isEmpty())
             QToolTip::hideText();
@@ -1273,92 +552,18 @@ void IslandView::resizeEvent(QResizeEvent* event) {
 
 std::unique_ptr<QMenu> IslandView::makeContextMenu() {
     auto menu = std::make_unique<QMenu>();
-    const QPointer<IslandView> self(this);
-    const auto entries = T::contextMenu(layout_.metrics.isPill(), island_.pillLocked(),
-                                        preferences_.pillHideUntilHover());
-    for (const T::MenuEntry& entry : entries) {
-        if (entry.action == T::MenuAction::separator) {
-            menu->addSeparator();
-            continue;
-        }
-        QAction* action = menu->addAction(entry.title);
-        const T::MenuAction kind = entry.action;
-        connect(action, &QAction::triggered, menu.get(), [self, kind] {
-            if (!self) return;
-            IslandState& island = self->island_;
-            switch (kind) {
-                case T::MenuAction::toggleStyle:
-                    island.requestToggleStyle();
-                    break;
-                case T::MenuAction::menuBarOnly:
-                    island.requestStyle(IslandStyle::menuBarOnly);
-                    break;
-                case T::MenuAction::history:
-                    island.requestHistory();
-                    break;
-                case T::MenuAction::settings:
-                    island.requestSettings();
-                    break;
-                case T::MenuAction::toggleLock:
-                    island.requestToggleLock();
-                    break;
-                case T::MenuAction::toggleHideUntilHover:
-                    island.requestToggleHideUntilHover();
-                    break;
-                case T::MenuAction::quit:
-                    if (self->onQuit) self->onQuit();
-                    break;
-                case T::MenuAction::separator:
-                    break;
-            }
-        });
-    }
+    const QPointer<IslandActions> actions(actions_);
+    islandmenu::fill(*menu, actions_->contextMenu(layout_.metrics.isPill()),
+                     [actions](const islandmenu::MenuEntry& entry) {
+                         if (actions) actions->perform(entry);
+                     });
     return menu;
 }
 
-void IslandView::activate(IslandControl control) {
-    const bool collapsed = layout_.content == IslandContent::collapsed;
+void IslandView::openControl(IslandControl control) {
     switch (control) {
-        case C::detach:
-            island_.requestStyle(IslandStyle::pill);
-            break;
-        case C::settings:
-            island_.requestSettings();
-            break;
-        case C::phaseFocus:
-        case C::focusChip:
-            model_.selectMode(Mode::focus);
-            break;
-        case C::phaseBreak:
-        case C::breakChip:
-            model_.selectMode(Mode::rest);
-            break;
         case C::countdown:
             beginCountdownEdit();
-            break;
-        case C::reset:
-            model_.reset(T::resetUndoLabel(model_.mode()));
-            break;
-        case C::startPause:
-            if (collapsed)
-                island_.requestToggleTimer();
-            else
-                model_.toggle();
-            break;
-        case C::skip:
-            model_.skip();
-            break;
-        case C::focusMinus:
-            if (model_.focusMinutes() > 1) model_.setFocusMinutes(model_.focusMinutes() - 1);
-            break;
-        case C::focusPlus:
-            if (model_.focusMinutes() < 120) model_.setFocusMinutes(model_.focusMinutes() + 1);
-            break;
-        case C::breakMinus:
-            if (model_.breakMinutes() > 1) model_.setBreakMinutes(model_.breakMinutes() - 1);
-            break;
-        case C::breakPlus:
-            if (model_.breakMinutes() < 120) model_.setBreakMinutes(model_.breakMinutes() + 1);
             break;
         case C::focusValue:
             beginChipEdit(Mode::focus);
@@ -1366,60 +571,26 @@ void IslandView::activate(IslandControl control) {
         case C::breakValue:
             beginChipEdit(Mode::rest);
             break;
-        case C::history:
-            island_.requestHistory();
-            break;
-        case C::undo:
-            model_.undo();
-            break;
         case C::taskPicker:
             showTaskMenu();
-            break;
-        case C::moreActions:
-            island_.requestQuickMenu();
-            break;
-        case C::shortcutWarning:
-            island_.requestSettings();
-            break;
-        case C::startBreak:
-            if (const auto& card = island_.celebration(); card && card->onStartBreak)
-                card->onStartBreak();
             break;
         case C::quoteField:
             quoteField_->setFocus(Qt::MouseFocusReason);
             if (onNeedsKeyboard) onNeedsKeyboard();
             break;
-        case C::quoteMayQuote:
-            quoteState_.mayQuote = !quoteState_.mayQuote;
-            update();
-            accessibilityChanged();
-            break;
-        case C::quoteSend:
-            if (const auto& card = island_.celebration()) {
-                celebration::sendQuote(*card, quoteState_);
-                refresh(Motion::content);
-            }
-            break;
-        case C::progress:
-        case C::count:
+        default:
             break;
     }
 }
 
 void IslandView::showTaskMenu() {
-    if (!taskHook_ || !taskHook_->tasks) return;
+    const auto& hook = actions_->taskPickerHook();
+    if (!hook || !hook->tasks) return;
     QMenu menu;
-    const auto chosen = taskHook_->chosenTaskID ? taskHook_->chosenTaskID() : std::nullopt;
-    for (const auto& task : taskHook_->tasks()) {
-        QAction* action = menu.addAction(task.title);
-        action->setCheckable(true);
-        action->setChecked(chosen && *chosen == task.id);
-        const QString id = task.id;
-        connect(action, &QAction::triggered, this, [this, id] {
-            if (taskHook_ && taskHook_->choose) taskHook_->choose(id);
-            taskPickerChanged();
-        });
-    }
+    const QPointer<IslandActions> actions(actions_);
+    islandmenu::fill(menu, actions_->taskMenu(), [actions](const islandmenu::MenuEntry& entry) {
+        if (actions) actions->perform(entry);
+    });
     menu.exec(mapToGlobal(controlRect(C::taskPicker).bottomLeft().toPoint()));
 }
 

@@ -2,8 +2,10 @@
 
 // The island's content: one widget, drawn entirely with QPainter, that shows the timer, the
 // island state and the preferences and turns clicks, hovering and the context menu into the
-// island's requests and the timer's operations. It keeps only transient interface state (what is
-// hovered or pressed, the text being typed); everything it shows lives in TimerModel,
+// island's requests and the timer's operations. IslandLayout places everything, IslandPainter
+// draws it and IslandActions does what the controls and menus do; the widget turns events into
+// them, runs the animations and keeps the text fields. It keeps only transient interface state
+// (what is hovered or pressed, the text being typed); everything it shows lives in TimerModel,
 // IslandState and AppPreferences and is redrawn when they change.
 //
 // The widget has the size of the largest open island plus its margins (maxPanelSize) and draws
@@ -12,13 +14,14 @@
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "island/CompletionCelebration.h"
+#include "island/IslandActions.h"
 #include "island/IslandGeometry.h"
+#include "island/IslandLayout.h"
 #include "island/IslandViewStyle.h"
 
 class QLineEdit;
@@ -34,59 +37,6 @@ class Notifier;
 class AppPreferences;
 class IslandState;
 class TimerModel;
-
-// What the open or closed island shows; the first that applies wins.
-enum class IslandContent {
-    collapsed,     // the closed island
-    celebration,   // the completion card
-    blockWarning,  // a site is about to be blanked
-    blockedSite,   // a site was just blanked
-    mini,          // the open pill
-    expanded,      // the full island
-};
-
-// Everything on the island that reacts to the pointer.
-enum class IslandControl {
-    detach,
-    settings,
-    phaseFocus,
-    phaseBreak,
-    countdown,
-    progress,
-    reset,
-    startPause,
-    skip,
-    focusChip,
-    focusMinus,
-    focusValue,
-    focusPlus,
-    breakChip,
-    breakMinus,
-    breakValue,
-    breakPlus,
-    history,
-    undo,
-    taskPicker,
-    moreActions,
-    shortcutWarning,
-    startBreak,
-    quoteField,
-    quoteMayQuote,
-    quoteSend,
-    count,
-};
-
-// The TickTick task picker's connection: the tasks to offer, the chosen one and how to choose.
-// The island shows the picker row only while TickTick is enabled and a hook is set.
-struct IslandTaskPickerHook {
-    struct Task {
-        QString id;
-        QString title;
-    };
-    std::function<QList<Task>()> tasks;
-    std::function<std::optional<QString>()> chosenTaskID;
-    std::function<void(const QString& taskID)> choose;
-};
 
 class IslandView : public QWidget {
     Q_OBJECT
@@ -111,6 +61,7 @@ public:
 
     // Inspection, for the controller's hit tests, the screenshots and the tests. Rectangles are in
     // widget coordinates (y down) and describe where things end up once animations settle.
+    const IslandLayout& layout() const { return layout_; }
     IslandContent content() const;
     QRectF islandRect() const;
     islandstyle::ShapeParams shape() const;
@@ -121,7 +72,11 @@ public:
     QLineEdit* countdownField() const { return countdownField_; }
     QLineEdit* chipField() const { return chipField_; }
     QLineEdit* quoteField() const { return quoteField_; }
-    const celebration::QuotePromptState& quoteState() const { return quoteState_; }
+    const celebration::QuotePromptState& quoteState() const { return actions_->quoteState(); }
+    // The chip whose value is being typed.
+    std::optional<TimerModel::Mode> chipEditing() const { return chipEditing_; }
+    // What the controls and menus do.
+    IslandActions& actions() const { return *actions_; }
     // The context menu as it would open now.
     std::unique_ptr<QMenu> makeContextMenu();
     // Ends running animations at their final state.
@@ -145,41 +100,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The island's tree for assistive technologies reads the layout and the state live and
-    // performs the controls' actions (IslandAccessibility.cpp).
-    friend struct IslandViewAccess;
-
-    struct Layout {
-        IslandContent content = IslandContent::collapsed;
-        IslandMetrics metrics;  // the metrics drawn (a notch preview while a pill is dragged)
-        QRectF island;
-        islandstyle::ShapeParams shape;
-        double band = 0;   // height of the top strip (the notch or menu bar area)
-        double inset = 0;  // how far the flared top corners move the body in on each side
-        bool running = false;
-        bool active = false;
-        bool hovering = false;
-        bool showsShortcutWarning = false;
-        bool showsHint = false;
-        std::array<QRectF, static_cast<size_t>(IslandControl::count)> rects{};
-        std::array<QString, static_cast<size_t>(IslandControl::count)> help{};
-        QRectF& rect(IslandControl c) { return rects[static_cast<size_t>(c)]; }
-        const QRectF& rect(IslandControl c) const { return rects[static_cast<size_t>(c)]; }
-        QString& tip(IslandControl c) { return help[static_cast<size_t>(c)]; }
-    };
     struct Geometry {
         QRectF rect;
         islandstyle::ShapeParams shape;
     };
     enum class Motion { hover, openClose, content };
 
-    Layout computeLayout() const;
-    void layoutCollapsed(Layout& l) const;
-    void layoutExpanded(Layout& l) const;
-    void layoutMini(Layout& l) const;
-    void layoutBanner(Layout& l) const;
-    void layoutCelebration(Layout& l) const;
-    static QRectF cardBox(const Layout& l);
+    IslandLayout computeLayout() const;
 
     void refresh(Motion motion);
     void remainingChanged();
@@ -189,31 +116,13 @@ private:
     // Tells assistive technologies what changed since the last call (only while one listens).
     void accessibilityChanged();
     bool reducedMotion() const;
-    bool showsScrollCue() const;
     void updateScrollCue();
 
-    void paintCollapsed(QPainter& p) const;
-    void paintExpanded(QPainter& p) const;
-    void paintMini(QPainter& p) const;
-    void paintBanner(QPainter& p) const;
-    void paintCelebration(QPainter& p) const;
-    void paintIconButton(QPainter& p, IslandControl c, const QString& symbol, double iconSize,
-                         const QColor& tint, const QColor& fill = QColor()) const;
-    void paintPhaseSwitch(QPainter& p) const;
-    void paintChip(QPainter& p, TimerModel::Mode mode) const;
-    void paintHistoryLink(QPainter& p, const QColor& accent) const;
-    void paintUndoLink(QPainter& p, const QColor& accent) const;
-    void paintTaskPicker(QPainter& p, const QColor& accent) const;
-    void paintShortcutWarning(QPainter& p) const;
-    void paintCountdown(QPainter& p, IslandControl c, const QFont& font, const QColor& color,
-                        Qt::Alignment align) const;
-
-    IslandControl controlAt(const QPointF& pos) const;
     bool insideIsland(const QPointF& pos) const;
-    void activate(IslandControl control);
+    // Opens the text field or the menu of `control`.
+    void openControl(IslandControl control);
     void setPointerHovering(bool hovering);
     void updateHoveredControl(const QPointF& pos);
-    double progress() const;
     double cardElapsed() const;
     void updateCardAnimation();
 
@@ -228,9 +137,9 @@ private:
     TimerModel& model_;
     IslandState& island_;
     AppPreferences& preferences_;
-    std::optional<IslandTaskPickerHook> taskHook_;
+    IslandActions* actions_ = nullptr;
 
-    Layout layout_;
+    IslandLayout layout_;
     Geometry from_;
     Geometry current_;
     QVariantAnimation* morph_ = nullptr;
@@ -250,7 +159,6 @@ private:
     std::optional<TimerModel::Mode> chipEditing_;
     bool chipApplying_ = false;
     QLineEdit* quoteField_ = nullptr;
-    celebration::QuotePromptState quoteState_;
     QTimer* cardFrames_ = nullptr;
     QTimer* cardWake_ = nullptr;
     std::unique_ptr<islandaccess::Notifier> accessibility_;

@@ -145,26 +145,4 @@ QString spokenJoin(const QStringList& lines) {
     return out;
 }
 
-QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover) {
-    QList<MenuEntry> entries;
-    entries << MenuEntry{
-        pill ? QStringLiteral("Sit in the notch") : QStringLiteral("Float as a pill"),
-        MenuAction::toggleStyle};
-    entries << MenuEntry{QStringLiteral("Menu bar only"), MenuAction::menuBarOnly};
-    entries << MenuEntry{};
-    entries << MenuEntry{QStringLiteral("History…"), MenuAction::history};
-    entries << MenuEntry{QStringLiteral("Settings…"), MenuAction::settings};
-    if (pill) {
-        entries << MenuEntry{
-            pillLocked ? QStringLiteral("Unlock position") : QStringLiteral("Lock position"),
-            MenuAction::toggleLock};
-        entries << MenuEntry{hideUntilHover ? QStringLiteral("Show pill always")
-                                            : QStringLiteral("Hide until hover"),
-                             MenuAction::toggleHideUntilHover};
-    }
-    entries << MenuEntry{};
-    entries << MenuEntry{QStringLiteral("Quit Tarnwhistle"), MenuAction::quit};
-    return entries;
-}
-
 }  // namespace tw::islandtext

@@ -65,24 +65,4 @@ QString noTask();          // "No task": the picker without a chosen task
 // no closing punctuation); empty lines are left out.
 QString spokenJoin(const QStringList& lines);
 
-// The island's context menu.
-enum class MenuAction {
-    toggleStyle,
-    menuBarOnly,
-    history,
-    settings,
-    toggleLock,
-    toggleHideUntilHover,
-    quit,
-    separator,
-};
-struct MenuEntry {
-    QString title;  // empty for a separator
-    MenuAction action = MenuAction::separator;
-    friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
-};
-// The items for an island shown as a pill (`pill`) or in the notch, with the current lock and
-// hide-until-hover settings; the lock and hide items exist only for the pill.
-QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover);
-
 }  // namespace tw::islandtext

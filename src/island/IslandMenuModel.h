@@ -1,0 +1,77 @@
+#pragma once
+
+// The island's menus as plain data: the context menu (a right click on the island), the quick
+// menu (its "…" button) and the task picker's menu. What each entry says, whether it is enabled
+// or checked and what it does; built afresh each time a menu opens, so it can be checked without
+// a display. One function turns the entries into a QMenu and one into the island window's pop-up
+// menu items.
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "island/IslandWindow.h"
+
+class QMenu;
+
+namespace tw {
+
+// The TickTick task picker's connection: the tasks to offer, the chosen one and how to choose.
+// The island shows the picker row only while TickTick is enabled and a hook is set.
+struct IslandTaskPickerHook {
+    struct Task {
+        QString id;
+        QString title;
+    };
+    std::function<QList<Task>()> tasks;
+    std::function<std::optional<QString>()> chosenTaskID;
+    std::function<void(const QString& taskID)> choose;
+};
+
+namespace islandmenu {
+
+// What an entry does when chosen.
+enum class MenuAction {
+    none,
+    toggleTimer,
+    toggleStyle,
+    menuBarOnly,
+    history,
+    settings,
+    toggleLock,
+    toggleHideUntilHover,
+    quit,
+    chooseTask,
+};
+
+struct MenuEntry {
+    QString title;
+    bool enabled = true;
+    bool checked = false;
+    bool separator = false;
+    MenuAction action = MenuAction::none;
+    QString taskID;  // chooseTask
+    friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
+};
+
+// The context menu of an island shown as a pill (`pill`) or in the notch, with the current lock
+// and hide-until-hover settings; the lock and hide entries exist only for the pill.
+QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover);
+// The quick menu: start or pause, the windows, the style and the pill's settings, quit.
+QList<MenuEntry> quickMenu(bool running, bool pill, bool pillLocked, bool hideUntilHover);
+// One checkable entry per task of the hook, the chosen one checked.
+QList<MenuEntry> taskMenu(const IslandTaskPickerHook& hook);
+
+// The entries as actions of `menu`; choosing one calls `perform` with it (the tasks show which
+// one holds).
+void fill(QMenu& menu, const QList<MenuEntry>& entries,
+          const std::function<void(const MenuEntry&)>& perform);
+// The entries as the island window's pop-up menu items, each calling `perform` with its entry
+// (the pop-up shows titles and separators only: every quick menu entry is enabled and unchecked).
+QList<QuickMenuItem> quickMenuItems(const QList<MenuEntry>& entries,
+                                    const std::function<void(const MenuEntry&)>& perform);
+
+}  // namespace islandmenu
+
+}  // namespace tw
