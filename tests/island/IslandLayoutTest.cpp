@@ -171,7 +171,9 @@ TEST(IslandLayout, EachStateShowsItsContentAndControls) {
         c.set(in);
         const IslandLayout l = islandlayout::compute(in);
         EXPECT_EQ(l.content, c.content);
-        if (!c.size.isEmpty()) EXPECT_EQ(l.island.size(), c.size);
+        if (!c.size.isEmpty()) {
+            EXPECT_EQ(l.island.size(), c.size);
+        }
         EXPECT_DOUBLE_EQ(l.island.center().x(), in.width / 2);
         EXPECT_EQ(l.island.top(), 0);
         EXPECT_EQ(shown(l), c.controls);
