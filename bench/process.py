@@ -472,6 +472,10 @@ def main():
             ("resident memory after start (MB)", tw_rss, label_rss),
             ("threads, running", tw_running["threads"], label_running["threads"]),
         ]
+        with open("/proc/loadavg") as f:
+            load = " ".join(f.read().split()[:3])
+        # Other work on the machine shows in the start-up times first: say how busy it was.
+        print("load average (1, 5, 15 min): %s" % load)
         print("%-40s %12s %12s %8s" % ("metric", "Tarnwhistle", "bare label", "ratio"))
         for name, a, b in rows:
             ratio = "%.2f" % (a / b) if b else "-"
