@@ -315,20 +315,22 @@ def read_int(path, default=0):
 
 
 def task_sample(pid):
-    """Context switches and nanoseconds on CPU, summed over the process's threads now."""
-    switches, cpu_ns, threads = 0, 0, 0
+    """Per thread now: {tid: (name, context switches, nanoseconds on CPU)}."""
+    threads = {}
     base = "/proc/%d/task" % pid
     for tid in os.listdir(base):
+        switches = 0
         try:
             with open("%s/%s/status" % (base, tid)) as f:
                 for line in f:
                     if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
                         switches += int(line.split()[1])
+            with open("%s/%s/comm" % (base, tid)) as f:
+                name = f.read().strip()
         except OSError:
             continue  # the thread has ended meanwhile
-        cpu_ns += read_int("%s/%s/schedstat" % (base, tid))
-        threads += 1
-    return switches, cpu_ns, threads
+        threads[tid] = (name, switches, read_int("%s/%s/schedstat" % (base, tid)))
+    return threads
 
 
 def rss_mb(pid):
@@ -340,16 +342,30 @@ def rss_mb(pid):
 
 
 def measure_window(pid, seconds):
-    s0, c0, _ = task_sample(pid)
+    before = task_sample(pid)
     t0 = time.monotonic()
     time.sleep(seconds)
-    s1, c1, threads = task_sample(pid)
+    after = task_sample(pid)
     elapsed = time.monotonic() - t0
+    # A thread started during the window counts from zero; one that ended is lost.
+    by_name = {}
+    wakeups = cpu_ns = 0
+    for tid, (name, switches, ns) in after.items():
+        _, switches0, ns0 = before.get(tid, (name, 0, 0))
+        wakeups += switches - switches0
+        cpu_ns += ns - ns0
+        by_name[name] = by_name.get(name, 0) + (switches - switches0) / elapsed
     return {
-        "wakeups": (s1 - s0) / elapsed,
-        "cpu_ms": (c1 - c0) / 1e6 / elapsed,
-        "threads": threads,
+        "wakeups": wakeups / elapsed,
+        "cpu_ms": cpu_ns / 1e6 / elapsed,
+        "threads": len(after),
+        "by_thread": by_name,
     }
+
+
+def thread_line(label, window):
+    parts = ["%s %.1f" % (name, rate) for name, rate in sorted(window["by_thread"].items())]
+    return "%s wake-ups per second by thread: %s" % (label, ", ".join(parts))
 
 
 # --- The two programs ------------------------------------------------------------------------
@@ -472,6 +488,8 @@ def main():
             ("resident memory after start (MB)", tw_rss, label_rss),
             ("threads, running", tw_running["threads"], label_running["threads"]),
         ]
+        print(thread_line("tarnwhistle running", tw_running))
+        print(thread_line("bare label", label_running))
         with open("/proc/loadavg") as f:
             load = " ".join(f.read().split()[:3])
         # Other work on the machine shows in the start-up times first: say how busy it was.
