@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <algorithm>
+#include <cmath>
 
 #include "island/CompletionCelebration.h"
 #include "island/IslandState.h"
@@ -345,6 +346,15 @@ double progress(const TimerModel& model) {
     const double total = static_cast<double>(model.phaseSeconds());
     if (total <= 0) return 0;
     return std::clamp((total - static_cast<double>(model.remaining())) / total, 0.0, 1.0);
+}
+
+qint64 progressStep(const IslandLayout& layout, double progress, double devicePixelRatio) {
+    const QRectF r = layout.rect(IslandControl::progress);
+    const bool ring = std::abs(r.width() - r.height()) < 1;
+    const double length = ring ? M_PI * r.width() : r.width();
+    const double quarters = std::max(1.0, 4 * length * std::max(1.0, devicePixelRatio));
+    const double value = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
+    return static_cast<qint64>(std::floor(value * quarters));
 }
 
 }  // namespace islandlayout

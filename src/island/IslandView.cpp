@@ -322,10 +322,18 @@ void IslandView::remainingChanged() {
     switch (layout_.content) {
         case IslandContent::collapsed:
         case IslandContent::expanded:
-        case IslandContent::mini:
+        case IslandContent::mini: {
             update(layout_.rect(C::countdown).toAlignedRect().adjusted(-2, -2, 2, 2));
-            update(layout_.rect(C::progress).toAlignedRect().adjusted(-2, -2, 2, 2));
+            // The ring or bar only when what it draws changes: antialiased, it costs more than
+            // the digits, and most seconds move it by less than a pixel.
+            const qint64 step = islandlayout::progressStep(layout_, islandlayout::progress(model_),
+                                                           devicePixelRatioF());
+            if (step != progressStep_) {
+                progressStep_ = step;
+                update(layout_.rect(C::progress).toAlignedRect().adjusted(-2, -2, 2, 2));
+            }
             break;
+        }
         case IslandContent::blockedSite:
             update(layout_.rect(C::countdown).toAlignedRect().adjusted(-2, -2, 2, 2));
             break;

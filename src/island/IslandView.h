@@ -147,6 +147,7 @@ private:
     double contentOpacity_ = 1;
     QVariantAnimation* cue_ = nullptr;
     double cueOffset_ = 0;
+    qint64 progressStep_ = -1;  // the progress step last drawn
 
     bool pointerInside_ = false;
     std::optional<IslandControl> hovered_;

@@ -2,6 +2,8 @@
 // a character.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <functional>
 
 #include "island/IslandFixture.h"
@@ -229,6 +231,45 @@ TEST(IslandLayout, HitTestingAndTheRepaintedCountdown) {
     const IslandLayout notice = islandlayout::compute(in);
     EXPECT_EQ(notice.controlAt(notice.rect(C::countdown).center()), C::count);
     EXPECT_EQ(notice.countdownRegion(), notice.rect(C::countdown));
+}
+
+TEST(IslandLayout, TheProgressIsRepaintedOnlyWhenWhatItDrawsChanges) {
+    const IslandLayout pill = islandlayout::compute(base(pillMetrics()));
+    IslandLayoutInput open = base(notchMetrics());
+    open.expanded = true;
+    const IslandLayout bar = islandlayout::compute(open);
+    // Quarters of a device pixel along the ring (14 points across) and the bar (150 long).
+    const double ring = 4 * M_PI * pill.rect(C::progress).width();
+    const double barLength = 4 * bar.rect(C::progress).width();
+    struct Case {
+        const char* name;
+        const IslandLayout& layout;
+        double progress;
+        double dpr;
+        qint64 step;
+    } cases[] = {
+        {"ring, start", pill, 0, 1, 0},
+        {"ring, one second of 25 minutes", pill, 1.0 / 1500, 1, 0},
+        {"ring, just under a step", pill, 0.999 / ring, 1, 0},
+        {"ring, one step", pill, 1.0 / ring, 1, 1},
+        {"ring, twice as many pixels", pill, 1.0 / ring, 2, 2},
+        {"ring, done", pill, 1, 1, qint64(std::floor(ring))},
+        {"ring, beyond done", pill, 2, 1, qint64(std::floor(ring))},
+        {"ring, not a number", pill, std::nan(""), 1, 0},
+        {"bar, half", bar, 0.5, 1, qint64(std::floor(barLength / 2))},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(islandlayout::progressStep(c.layout, c.progress, c.dpr), c.step) << c.name;
+    }
+    // A 25-minute ring moves a step about every eight seconds.
+    int repaints = 0;
+    qint64 last = 0;
+    for (int second = 1; second <= 60; ++second) {
+        const qint64 step = islandlayout::progressStep(pill, second / 1500.0, 1);
+        if (step != last) ++repaints;
+        last = step;
+    }
+    EXPECT_EQ(repaints, 7);
 }
 
 }  // namespace

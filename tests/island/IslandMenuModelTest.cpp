@@ -168,7 +168,9 @@ TEST_F(IslandActionsTest, ControlsActOnTheTimerOrAskForTheWidget) {
         requests.clear();
         actions->activate(c.control, c.content);
         EXPECT_EQ(requests.join(','), QString::fromLatin1(c.request));
-        if (c.effect) EXPECT_TRUE(c.effect(*model));
+        if (c.effect) {
+            EXPECT_TRUE(c.effect(*model));
+        }
     }
     EXPECT_EQ(widget.count(), 0);
 
