@@ -174,8 +174,11 @@ void UserDefaults::setObject(const QString& key, const QCborValue& value) {
         remove(key);
         return;
     }
+    // The same value again (the launch stores several that did not change) costs no write.
+    const QCborValue old = values_.value(key);
+    const bool same = values_.contains(key) && old.type() == value.type() && old == value;
     values_.insert(key, value);
-    save();
+    if (!same || unsaved_) save();
     Q_EMIT valueChanged(key);
 }
 
@@ -194,7 +197,7 @@ void UserDefaults::remove(const QString& key) {
 
 void UserDefaults::save() {
     if (path_.isEmpty()) return;
-    writeFileAtomically(path_, encode(values_));
+    unsaved_ = !writeFileAtomically(path_, encode(values_));
 }
 
 }  // namespace tw

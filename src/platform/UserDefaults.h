@@ -55,6 +55,7 @@ Q_SIGNALS:
 
 private:
     void save();
+    bool unsaved_ = false;  // the last write failed: the file is behind the values
 
     QString path_;
     QCborMap values_;

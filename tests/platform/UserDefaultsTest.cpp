@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
+#include <sys/stat.h>
+
 #include <QCborArray>
 #include <QDir>
 #include <QFile>
@@ -139,4 +143,38 @@ TEST(UserDefaults, ReloadSeesAnotherWriter) {
     EXPECT_FALSE(reader.contains(QStringLiteral("k")));
     reader.reload();
     EXPECT_EQ(reader.string(QStringLiteral("k")), QStringLiteral("v"));
+}
+
+TEST(UserDefaults, TheSameValueAgainIsNotWrittenAgain) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("suite.json"));
+    tw::UserDefaults d(path);
+    // Every write replaces the file, so a new file means a write.
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    QSignalSpy changed(&d, &tw::UserDefaults::valueChanged);
+    d.setObject(QStringLiteral("n"), QCborValue(1));
+    const ino_t first = inode();
+    ASSERT_NE(first, ino_t(0));
+    struct Step {
+        const char* name;
+        QCborValue value;
+        bool written;
+    } steps[] = {
+        {"the same integer", QCborValue(1), false},
+        {"the same number as a double", QCborValue(1.0), true},
+        {"the same double", QCborValue(1.0), false},
+        {"another value", QCborValue(QStringLiteral("one")), true},
+    };
+    ino_t last = first;
+    for (const Step& s : steps) {
+        d.setObject(QStringLiteral("n"), s.value);
+        EXPECT_EQ(inode() != last, s.written) << s.name;
+        last = inode();
+    }
+    // Observers hear of every assignment all the same.
+    EXPECT_EQ(changed.count(), 5);
+    EXPECT_EQ(tw::UserDefaults(path).object(QStringLiteral("n")), QCborValue(QStringLiteral("one")));
 }
