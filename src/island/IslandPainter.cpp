@@ -104,6 +104,10 @@ void IslandPainter::paintCountdown(QPainter& p, IslandControl c, const QFont& fo
     S::paintTabularText(p, r, model_.formattedRemaining(), font, color, align);
 }
 
+bool IslandPainter::dirty(const QRectF& r) const {
+    return state_.dirty.isEmpty() || state_.dirty.intersects(r);
+}
+
 void IslandPainter::paintCollapsed(QPainter& p) const {
     const IslandLayout& l = layout_;
     const QRectF R = l.island;
@@ -112,19 +116,26 @@ void IslandPainter::paintCollapsed(QPainter& p) const {
     if (l.metrics.isPill()) {
         // Mode dot and name, the time, the ring; while hovered, start/pause and more actions.
         const double cy = R.center().y();
+        // Each second repaints only the time (and the ring now and then): the rest is not drawn.
         const QRectF dot = L::centeredSquare({R.left() + 14 + 3, cy}, 6);
-        p.setPen(Qt::NoPen);
-        p.setBrush(l.active ? accent : S::white(0.45));
-        p.drawEllipse(dot);
-        QString label = TimerModel::title(model_.mode());
-        if (model_.runState() == TimerModel::RunState::paused) label = QStringLiteral("Paused");
         const double labelRight = l.rect(C::countdown).left() - 8;
-        S::paintText(p, QRectF(dot.right() + 7, R.top(), labelRight - dot.right() - 7, R.height()),
-                     label, S::font(12, QFont::Medium), S::white(l.active ? 0.9 : 0.6),
-                     Qt::AlignLeft);
-        paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold),
-                       l.active ? tone : S::white(0.75), Qt::AlignRight);
-        S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_), tone, 2.2);
+        const QRectF labelRect(dot.right() + 7, R.top(), labelRight - dot.right() - 7, R.height());
+        if (dirty(dot | labelRect)) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(l.active ? accent : S::white(0.45));
+            p.drawEllipse(dot);
+            QString label = TimerModel::title(model_.mode());
+            if (model_.runState() == TimerModel::RunState::paused) label = QStringLiteral("Paused");
+            S::paintText(p, labelRect, label, S::font(12, QFont::Medium),
+                         S::white(l.active ? 0.9 : 0.6), Qt::AlignLeft);
+        }
+        if (dirty(l.rect(C::countdown))) {
+            paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold),
+                           l.active ? tone : S::white(0.75), Qt::AlignRight);
+        }
+        if (dirty(l.rect(C::progress))) {
+            S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_), tone, 2.2);
+        }
         if (l.hovering) {
             paintIconButton(p, C::startPause,
                             l.running ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),

@@ -40,6 +40,8 @@ struct IslandPaintState {
     double cueOffset = 0;  // the swipe cue's arrow, moved down
     bool reducedMotion = false;
     double cardElapsed = 0;  // seconds since the completion card appeared
+    // The part being repainted (empty: all of it); what lies outside is not drawn at all.
+    QRectF dirty;
 };
 
 class IslandPainter {
@@ -49,6 +51,8 @@ public:
     void paint(QPainter& p) const;
 
 private:
+    // Whether `r` needs drawing in this repaint.
+    bool dirty(const QRectF& r) const;
     void paintCollapsed(QPainter& p) const;
     void paintExpanded(QPainter& p) const;
     void paintMini(QPainter& p) const;

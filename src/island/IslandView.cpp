@@ -391,8 +391,9 @@ void IslandView::updateCardAnimation() {
 
 // ---- Painting ----
 
-void IslandView::paintEvent(QPaintEvent*) {
+void IslandView::paintEvent(QPaintEvent* event) {
     IslandPaintState state;
+    state.dirty = QRectF(event->rect());
     state.model = &model_;
     state.island = &island_;
     state.quote = &actions_->quoteState();
@@ -410,6 +411,7 @@ void IslandView::paintEvent(QPaintEvent*) {
     state.cueOffset = cueOffset_;
     state.reducedMotion = reducedMotion();
     state.cardElapsed = cardElapsed();
+    if (state.dirty.contains(QRectF(rect()))) state.dirty = QRectF();  // all of it
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);

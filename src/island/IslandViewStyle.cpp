@@ -3,11 +3,14 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QSvgRenderer>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -189,6 +192,46 @@ double tabularTextWidth(const QString& text, const QFont& font) {
     return width;
 }
 
+namespace {
+
+// The glyphs of the digits and the colon of one font, looked up once: the countdown is drawn from
+// them every second without shaping its text again.
+struct TabularGlyphs {
+    QRawFont raw;
+    std::array<quint32, 11> glyph{};  // '0'…'9', then ':'
+    std::array<double, 11> advance{};
+    bool usable = false;
+};
+
+const TabularGlyphs& tabularGlyphs(const QFont& font) {
+    static QHash<QString, std::shared_ptr<TabularGlyphs>> cache;
+    const QString key = font.key();
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        auto g = std::make_shared<TabularGlyphs>();
+        g->raw = QRawFont::fromFont(font);
+        const QString chars = QStringLiteral("0123456789:");
+        if (g->raw.isValid()) {
+            const QList<quint32> indexes = g->raw.glyphIndexesForString(chars);
+            const QFontMetricsF fm(font);
+            g->usable = indexes.size() == chars.size() && !indexes.contains(0u);
+            for (int i = 0; g->usable && i < chars.size(); ++i) {
+                g->glyph[size_t(i)] = indexes[i];
+                g->advance[size_t(i)] = fm.horizontalAdvance(chars[i]);
+            }
+        }
+        it = cache.insert(key, std::move(g));
+    }
+    return **it;
+}
+
+int tabularIndex(QChar c) {
+    if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) return c.unicode() - '0';
+    return c == QLatin1Char(':') ? 10 : -1;
+}
+
+}  // namespace
+
 void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
                       const QColor& color, Qt::Alignment align) {
     const QFontMetricsF fm(font);
@@ -201,15 +244,29 @@ void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, cons
     p.save();
     p.setFont(font);
     p.setPen(color);
+    // Digits and colons from the glyphs looked up once, each digit centred in the widest digit's
+    // advance; any other character through the text layout.
+    const TabularGlyphs& g = tabularGlyphs(font);
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
     for (const QChar c : text) {
-        if (c.isDigit()) {
-            const double cw = fm.horizontalAdvance(c);
-            p.drawText(QPointF(x + (digit - cw) / 2, baseline), QString(c));
-            x += digit;
+        const int i = g.usable ? tabularIndex(c) : -1;
+        const double cw = i >= 0 ? g.advance[size_t(i)] : fm.horizontalAdvance(c);
+        const double left = c.isDigit() ? x + (digit - cw) / 2 : x;
+        if (i >= 0) {
+            glyphs.append(g.glyph[size_t(i)]);
+            positions.append(QPointF(left, baseline));
         } else {
-            p.drawText(QPointF(x, baseline), QString(c));
-            x += fm.horizontalAdvance(c);
+            p.drawText(QPointF(left, baseline), QString(c));
         }
+        x += c.isDigit() ? digit : cw;
+    }
+    if (!glyphs.isEmpty()) {
+        QGlyphRun run;
+        run.setRawFont(g.raw);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        p.drawGlyphRun(QPointF(0, 0), run);
     }
     p.restore();
 }
