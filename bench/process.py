@@ -4,7 +4,8 @@
 For each program: the time from launch to owning its bus name and to its window being mapped
 (median of a few starts), the wake-ups per second (context switches of all its threads), the CPU
 per second and the resident memory. Tarnwhistle is measured idle (after the launch peek) and
-running (a focus phase, started with `tarnwhistle start-focus`); the label always runs.
+running (a focus phase, started with `tarnwhistle start-focus`) beside the label, both measured
+over the same seconds.
 
 Run it inside a desktop (scripts/with-desktop): it needs DISPLAY and DBUS_SESSION_BUS_ADDRESS.
 Usage: process.py TARNWHISTLE BARE_LABEL [--starts N] [--window SECONDS] [--settle SECONDS]
@@ -342,11 +343,21 @@ def rss_mb(pid):
 
 
 def measure_window(pid, seconds):
-    before = task_sample(pid)
+    return measure_windows([pid], seconds)[0]
+
+
+def measure_windows(pids, seconds):
+    """Samples every process over the same seconds, so that whatever else the machine does
+    weighs on all of them alike."""
+    before = [task_sample(pid) for pid in pids]
     t0 = time.monotonic()
     time.sleep(seconds)
-    after = task_sample(pid)
+    afters = [task_sample(pid) for pid in pids]
     elapsed = time.monotonic() - t0
+    return [window_of(b, a, elapsed) for b, a in zip(before, afters)]
+
+
+def window_of(before, after, elapsed):
     # A thread started during the window counts from zero; one that ended is lost.
     by_name = {}
     wakeups = cpu_ns = 0
@@ -430,7 +441,7 @@ def main():
     parser.add_argument("tarnwhistle")
     parser.add_argument("bare_label")
     parser.add_argument("--starts", type=int, default=5)
-    parser.add_argument("--window", type=float, default=20.0, help="seconds measured")
+    parser.add_argument("--window", type=float, default=30.0, help="seconds measured")
     parser.add_argument("--settle", type=float, default=10.0, help="Tarnwhistle's peek, seconds")
     args = parser.parse_args()
     for var in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
@@ -468,15 +479,13 @@ def main():
             % (command.returncode, (command.stdout + command.stderr).strip()),
             flush=True,
         )
-        time.sleep(2)  # the island's opening animation
-        tw_running = measure_window(proc.pid, args.window)
+        # The label beside it, both measured over the same seconds.
+        label_proc, _, _ = start_once(label, env, bus, windows, LABEL_BUS_NAME, label_name)
+        time.sleep(2)  # the island's opening animation, the label's first seconds
+        label_rss = rss_mb(label_proc.pid)
+        tw_running, label_running = measure_windows([proc.pid, label_proc.pid], args.window)
         stop_and_release(proc, bus, TW_BUS_NAME)
-
-        proc, _, _ = start_once(label, env, bus, windows, LABEL_BUS_NAME, label_name)
-        time.sleep(2)
-        label_rss = rss_mb(proc.pid)
-        label_running = measure_window(proc.pid, args.window)
-        stop_and_release(proc, bus, LABEL_BUS_NAME)
+        stop_and_release(label_proc, bus, LABEL_BUS_NAME)
 
         rows = [
             ("start to bus name owned (ms, median)", tw_bus, label_bus),

@@ -1,14 +1,8 @@
 #include "app/FocusControl.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QRegularExpression>
-#include <cstdio>
-#include <cstring>
-#include <limits>
 
-#include "app/SingleInstance.h"
 #include "timer/TimerModel.h"
 
 namespace tw {
@@ -52,49 +46,67 @@ QString FocusControl::notRunning() {
     return QStringLiteral("Tarnwhistle is not running.");
 }
 
-QString FocusControl::startFocus(std::optional<int> minutes) {
+FocusAnswer FocusControl::answerStartFocus(std::optional<int> minutes) {
     TimerModel* model = model_.data();
-    if (!model) return notRunning();
+    if (!model) return {notRunning(), false};
 
     if (minutes && *minutes >= 1) {
-        if (*minutes > kMaxMinutes) return outOfRange();
+        if (*minutes > kMaxMinutes) return {outOfRange(), false};
         dropBreak(*model);
         const bool wasRunning = model->runState() == RunState::running;
         // A running phase restarts with the new length; an idle or paused one takes the length
         // and is started here, so that the answer tells the truth.
-        if (!model->setDuration(QString::number(*minutes))) return outOfRange();
+        if (!model->setDuration(QString::number(*minutes))) return {outOfRange(), false};
         if (!wasRunning) model->toggle();
-        return startedFor(*minutes);
+        return {startedFor(*minutes), true};
     }
 
-    if (model->isActive()) return QStringLiteral("A session is already running.");
+    if (model->isActive()) {
+        // Already as asked only when focus is what runs.
+        return {QStringLiteral("A session is already running."),
+                model->mode() == Mode::focus && model->runState() == RunState::running};
+    }
     dropBreak(*model);
     model->toggle();
-    return startedFor(model->focusMinutes());
+    return {startedFor(model->focusMinutes()), true};
 }
 
-QString FocusControl::pauseOrResume() {
+FocusAnswer FocusControl::answerPauseOrResume() {
     TimerModel* model = model_.data();
-    if (!model) return notRunning();
+    if (!model) return {notRunning(), false};
     switch (model->runState()) {
         case RunState::idle:
-            return QStringLiteral("Nothing is running \u2014 say start focus to begin.");
+            return {QStringLiteral("Nothing is running \u2014 say start focus to begin."), false};
         case RunState::running:
             model->toggle();
-            return QStringLiteral("Paused. The session is kept.");
+            return {QStringLiteral("Paused. The session is kept."), true};
         case RunState::paused:
             model->toggle();
-            return QStringLiteral("Resumed.");
+            return {QStringLiteral("Resumed."), true};
     }
-    return QString();
+    return {};
 }
 
-QString FocusControl::endFocus() {
+FocusAnswer FocusControl::answerEndFocus() {
     TimerModel* model = model_.data();
-    if (!model) return notRunning();
-    if (!model->isActive()) return QStringLiteral("Nothing is running.");
+    if (!model) return {notRunning(), false};
+    // Nothing to end is already as asked.
+    if (!model->isActive()) return {QStringLiteral("Nothing is running."), true};
     model->finishPhase(false, true, std::nullopt);
-    return QStringLiteral("Session ended.");
+    return {QStringLiteral("Session ended."), true};
+}
+
+bool FocusControl::isAction(const QString& name) {
+    return name == QLatin1String("start-focus") || name == QLatin1String("pause-or-resume") ||
+           name == QLatin1String("end-focus");
+}
+
+FocusAnswer FocusControl::answer(const QString& name, int minutes) {
+    if (name == QLatin1String("start-focus"))
+        return answerStartFocus(minutes >= 1 ? std::optional<int>(minutes) : std::nullopt);
+    if (name == QLatin1String("pause-or-resume")) return answerPauseOrResume();
+    if (name == QLatin1String("end-focus")) return answerEndFocus();
+    return {};
 }
 
 // The bus service.
@@ -125,103 +137,16 @@ QString FocusControlService::EndFocus() {
     return control_.endFocus();
 }
 
-// The command lines.
-
-namespace {
-
-const char kStartFocus[] = "start-focus";
-const char kPauseOrResume[] = "pause-or-resume";
-const char kEndFocus[] = "end-focus";
-
-void printLine(FILE* stream, const QString& text) {
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-int usageError(const QString& text) {
-    printLine(stderr, QStringLiteral("tarnwhistle: ") + text);
-    return 2;
-}
-
-// A whole number of minutes, optionally signed. Numbers too large for the bus's integer keep
-// their meaning: far too long stays too long, far below zero stays "no length".
-std::optional<int> parseMinutes(const QString& text) {
-    static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
-    if (!wholeNumber.match(text).hasMatch()) return std::nullopt;
-    const bool negative = text.startsWith(QLatin1Char('-'));
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok);
-    if (!ok || value > std::numeric_limits<int>::max() || value < 0) {
-        return negative ? 0 : FocusControl::kMaxMinutes + 1;
+QString FocusControlService::Run(const QString& action, int minutes, bool& tookEffect) {
+    if (!FocusControl::isAction(action)) {
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + action);
+        tookEffect = false;
+        return {};
     }
-    return static_cast<int>(value);
-}
-
-}  // namespace
-
-bool isFocusCommand(const char* argument) {
-    return argument &&
-           (std::strcmp(argument, kStartFocus) == 0 || std::strcmp(argument, kPauseOrResume) == 0 ||
-            std::strcmp(argument, kEndFocus) == 0);
-}
-
-int runFocusCommand(const QStringList& arguments, QDBusConnection bus) {
-    if (arguments.isEmpty() || !isFocusCommand(arguments.first().toUtf8().constData())) {
-        return usageError(QStringLiteral("unknown command"));
-    }
-    const QString command = arguments.first();
-    QString method;
-    QVariantList parameters;
-    if (command == QLatin1String(kStartFocus)) {
-        if (arguments.size() > 2) return usageError(QStringLiteral("usage: start-focus [MINUTES]"));
-        int minutes = 0;
-        if (arguments.size() == 2) {
-            const auto parsed = parseMinutes(arguments.at(1));
-            if (!parsed) {
-                return usageError(QStringLiteral("MINUTES must be a whole number, not \"") +
-                                  arguments.at(1) + QStringLiteral("\""));
-            }
-            minutes = *parsed;
-        }
-        method = QStringLiteral("StartFocus");
-        parameters << minutes;
-    } else {
-        if (arguments.size() > 1) {
-            return usageError(QStringLiteral("usage: ") + command);
-        }
-        method = command == QLatin1String(kPauseOrResume) ? QStringLiteral("PauseOrResume")
-                                                          : QStringLiteral("EndFocus");
-    }
-
-    const QString name = QLatin1String(SingleInstance::kBusName);
-    if (!bus.isConnected() || !bus.interface() ||
-        !bus.interface()->isServiceRegistered(name).value()) {
-        printLine(stdout, FocusControl::notRunning());
-        return 0;
-    }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(name, QLatin1String(FocusControlService::kObjectPath),
-                                       QLatin1String(FocusControlService::kInterface), method);
-    call.setArguments(parameters);
-    // Never start a copy to answer: only one that already runs may.
-    call.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-        printLine(stdout, reply.arguments().first().toString());
-        return 0;
-    }
-    const QString error = reply.errorName();
-    if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-        error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
-        // It quit between the look-up and the call.
-        printLine(stdout, FocusControl::notRunning());
-        return 0;
-    }
-    printLine(stderr, QStringLiteral("tarnwhistle: the running copy did not answer (") +
-                          (reply.errorMessage().isEmpty() ? error : reply.errorMessage()) +
-                          QStringLiteral(")."));
-    return 1;
+    const FocusAnswer a = control_.answer(action, minutes);
+    tookEffect = a.tookEffect;
+    return a.sentence;
 }
 
 }  // namespace tw

@@ -6,9 +6,10 @@
 // session bus (interface dev.tarnwhistle.FocusControl at /dev/tarnwhistle/FocusControl under the
 // bus name dev.tarnwhistle.app), on the command line (`tarnwhistle start-focus [MINUTES]`,
 // `tarnwhistle pause-or-resume`, `tarnwhistle end-focus`) and as desktop-entry actions. None of
-// them brings the application to the front.
+// them brings the application to the front. The command lines themselves are in CommandLine.h.
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,6 +19,14 @@
 namespace tw {
 
 class TimerModel;
+
+// What an action answers: its sentence, and whether the request took effect or the timer
+// already was as asked (false: refused, or no timer to ask).
+struct FocusAnswer {
+    QString sentence;
+    bool tookEffect = false;
+    friend bool operator==(const FocusAnswer&, const FocusAnswer&) = default;
+};
 
 // The bridge between the actions and the timer. It holds the timer weakly: before the
 // application has handed it over, and once it is gone, every action answers
@@ -37,9 +46,18 @@ public:
     // break (waiting, running or paused) without completing it, gives the focus phase that
     // length and starts it, or restarts it with that length when it already runs. A longer
     // length changes nothing.
-    QString startFocus(std::optional<int> minutes);
-    QString pauseOrResume();
-    QString endFocus();
+    FocusAnswer answerStartFocus(std::optional<int> minutes);
+    FocusAnswer answerPauseOrResume();
+    FocusAnswer answerEndFocus();
+    // The sentences alone.
+    QString startFocus(std::optional<int> minutes) { return answerStartFocus(minutes).sentence; }
+    QString pauseOrResume() { return answerPauseOrResume().sentence; }
+    QString endFocus() { return answerEndFocus().sentence; }
+
+    // The command-line names of the actions: "start-focus", "pause-or-resume", "end-focus".
+    static bool isAction(const QString& name);
+    // The action named `name` (`minutes` for start-focus; 0 or below: no length).
+    FocusAnswer answer(const QString& name, int minutes);
 
     static QString notRunning();  // "Tarnwhistle is not running."
 
@@ -47,8 +65,9 @@ private:
     QPointer<TimerModel> model_;
 };
 
-// The actions on the session bus. Each method answers the sentence of its action.
-class FocusControlService : public QObject {
+// The actions on the session bus. Each method answers the sentence of its action; Run answers it
+// with whether the request took effect, for the command line's exit status.
+class FocusControlService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "dev.tarnwhistle.FocusControl")
 public:
@@ -66,18 +85,11 @@ public Q_SLOTS:
     QString StartFocus(int minutes);
     QString PauseOrResume();
     QString EndFocus();
+    // `action` is a command-line name of an action; an unknown one is an InvalidArgs error.
+    QString Run(const QString& action, int minutes, bool& tookEffect);
 
 private:
     FocusControl& control_;
 };
-
-// The command lines that drive a running copy: `start-focus [MINUTES]`, `pause-or-resume`,
-// `end-focus`.
-bool isFocusCommand(const char* argument);
-// Runs the command in `arguments` (without the program name) on the copy that owns the
-// application's name on `bus`, without starting one: prints its sentence, or "Tarnwhistle is not
-// running." when no copy runs, and answers 0. A malformed command line answers 2 and a copy
-// that does not answer 1, each with a line on the error output.
-int runFocusCommand(const QStringList& arguments, QDBusConnection bus);
 
 }  // namespace tw

@@ -26,7 +26,7 @@ bool runsTheApplication(const QByteArray& cmdline) {
     // such a process is not a running copy, and a copy launched meanwhile must not give way to it.
     const QList<QByteArray> args = cmdline.split('\0');
     if (args.size() < 2 || args.at(1).isEmpty()) return true;
-    static const QByteArray commands[] = {"start-focus", "pause-or-resume", "end-focus",
+    static const QByteArray commands[] = {"start-focus", "pause-or-resume", "end-focus", "status",
                                           "--version",   "--help",          "-h"};
     for (const QByteArray& c : commands) {
         if (args.at(1) == c) return false;

@@ -4,12 +4,10 @@
 #include <QDBusConnection>
 #include <QMetaObject>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "app/AppDelegate.h"
-#include "app/FocusControl.h"
+#include "app/CommandLine.h"
 #include "app/LinuxDesktop.h"
 #include "app/SingleInstance.h"
 #include "platform/Confirmation.h"
@@ -22,42 +20,32 @@
 #include "support/Paths.h"
 #include "timer/DriftLog.h"
 
-namespace {
-
-const char kUsage[] =
-    "Usage: tarnwhistle [--version] [--help]\n"
-    "       tarnwhistle start-focus [MINUTES] | pause-or-resume | end-focus\n"
-    "\n"
-    "Tarnwhistle is a focus timer for the desktop: it alternates focus and break phases,\n"
-    "keeps a daily history of focused time, and runs as one copy per user. Starting it\n"
-    "again while it runs asks the running copy to show its timer.\n"
-    "\n"
-    "  --version  print the version and exit\n"
-    "  --help     print this help and exit\n"
-    "\n"
-    "The commands act on the running copy and print its answer; they start no copy:\n"
-    "  start-focus [MINUTES]  start a focus session, of MINUTES (1-120) when given\n"
-    "  pause-or-resume        pause the running session or resume the paused one\n"
-    "  end-focus              end the session without completing it\n";
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    // The commands for the running copy need neither a display nor a copy of their own.
-    if (argc >= 2 && tw::isFocusCommand(argv[1])) {
-        QCoreApplication app(argc, argv);
-        return tw::runFocusCommand(QCoreApplication::arguments().mid(1),
-                                   QDBusConnection::sessionBus());
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const tw::cli::Request request = tw::cli::parse(arguments);
+    using Kind = tw::cli::Request::Kind;
+    switch (request.kind) {
+        case Kind::version:
             std::printf("tarnwhistle %s\n", TW_VERSION);
             return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+        case Kind::help:
+            std::fputs(tw::cli::usage().toUtf8().constData(), stdout);
             return 0;
+        case Kind::usageError:
+            std::fprintf(stderr, "tarnwhistle: %s\n\n%s", request.error.toUtf8().constData(),
+                         tw::cli::usage().toUtf8().constData());
+            return 2;
+        case Kind::action:
+        case Kind::status: {
+            // The commands for the running copy need neither a display nor a copy of their own.
+            QCoreApplication app(argc, argv);
+            return request.kind == Kind::action
+                       ? tw::cli::runAction(request, QDBusConnection::sessionBus())
+                       : tw::cli::runStatus(request, QDBusConnection::sessionBus());
         }
+        case Kind::runApplication:
+            break;
     }
     if (!tw::displayReachable()) {
         std::fputs(

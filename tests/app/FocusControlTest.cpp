@@ -245,6 +245,43 @@ TEST_F(FocusControlTest, EndFinishesTheActivePhaseUncompleted) {
     EXPECT_NEAR(secondsOn(model->history(), "2025-03-07"), 1200.0, 0.01);
 }
 
+TEST_F(FocusControlTest, EachAnswerSaysWhetherTheRequestTookEffect) {
+    // Per state in kStates' order: start without a length, start 15, start 500, pause or
+    // resume, end. True: it took effect, or the timer already was as asked.
+    struct Expected {
+        bool start, start15, start500, toggle, end;
+    };
+    const Expected expected[] = {
+        {true, true, false, false, true},  // idle focus: nothing to pause, nothing to end
+        {true, true, false, true, true},   // running focus: already as asked
+        {false, true, false, true, true},  // paused focus: not running as asked
+        {true, true, false, false, true},  // waiting break: focus starts
+        {false, true, false, true, true},  // running break
+        {false, true, false, true, true},  // paused break
+    };
+    for (size_t i = 0; i < kStates.size(); ++i) {
+        SCOPED_TRACE(kStates[i].name);
+        const auto in = [&](const std::function<FocusAnswer()>& action) {
+            // A fresh timer: what the last action left running is not restored.
+            control.setModel(&make());
+            model->resetSession();
+            model->selectMode(Mode::focus);
+            kStates[i].reach(*model, clock);
+            return action().tookEffect;
+        };
+        EXPECT_EQ(in([&] { return control.answerStartFocus(std::nullopt); }), expected[i].start);
+        EXPECT_EQ(in([&] { return control.answerStartFocus(15); }), expected[i].start15);
+        EXPECT_EQ(in([&] { return control.answerStartFocus(500); }), expected[i].start500);
+        EXPECT_EQ(in([&] { return control.answerPauseOrResume(); }), expected[i].toggle);
+        EXPECT_EQ(in([&] { return control.answerEndFocus(); }), expected[i].end);
+        EXPECT_EQ(in([&] { return control.answer(QStringLiteral("end-focus"), 0); }),
+                  expected[i].end);
+    }
+    control.setModel(nullptr);
+    EXPECT_EQ(control.answerEndFocus(), (FocusAnswer{FocusControl::notRunning(), false}));
+    EXPECT_EQ(control.answer(QStringLiteral("start"), 0), FocusAnswer{});
+}
+
 TEST_F(FocusControlTest, BusMethodsAnswerTheSentences) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) GTEST_SKIP() << "needs a session bus (run under scripts/with-desktop)";
@@ -275,6 +312,22 @@ TEST_F(FocusControlTest, BusMethodsAnswerTheSentences) {
     EXPECT_EQ(call(QStringLiteral("PauseOrResume")), QStringLiteral("Resumed."));
     EXPECT_EQ(call(QStringLiteral("EndFocus")), QStringLiteral("Session ended."));
     EXPECT_EQ(call(QStringLiteral("EndFocus")), QStringLiteral("Nothing is running."));
+
+    // Run answers the sentence and whether it took effect, for the command line.
+    QDBusMessage run = QDBusMessage::createMethodCall(
+        bus.baseService(), QLatin1String(FocusControlService::kObjectPath),
+        QLatin1String(FocusControlService::kInterface), QStringLiteral("Run"));
+    run.setArguments({QStringLiteral("pause-or-resume"), 0});
+    QDBusPendingCall pending = caller.asyncCall(run, 5000);
+    ASSERT_TRUE(waitUntil([&] { return pending.isFinished(); }));
+    EXPECT_EQ(pending.reply().arguments(),
+              (QVariantList{QStringLiteral("Nothing is running \u2014 say start focus to begin."),
+                            false}));
+    run.setArguments({QStringLiteral("pause"), 0});
+    QDBusPendingCall refused = caller.asyncCall(run, 5000);
+    ASSERT_TRUE(waitUntil([&] { return refused.isFinished(); }));
+    EXPECT_EQ(refused.reply().errorName(),
+              QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
 
     // The path is taken while the first service lives, and free again once its owner is gone.
     QObject second;

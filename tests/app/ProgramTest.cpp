@@ -382,28 +382,39 @@ TEST_F(Program, CommandsWithoutARunningCopySaySoAndStartNone) {
     QProcessEnvironment headless = env;  // and they need no display
     headless.remove(QStringLiteral("DISPLAY"));
     headless.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    for (const QStringList& args :
-         {QStringList{QStringLiteral("start-focus")},
-          QStringList{QStringLiteral("start-focus"), QStringLiteral("15")},
-          QStringList{QStringLiteral("pause-or-resume")},
-          QStringList{QStringLiteral("end-focus")}}) {
-        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
-        const Answer a = runCommand(args, headless);
-        EXPECT_EQ(a.exitCode, 0);
-        EXPECT_EQ(a.out, QStringLiteral("Tarnwhistle is not running.\n"));
+    struct Case {
+        QStringList args;
+        QString out;
+    };
+    const QString notRunning = QStringLiteral("Tarnwhistle is not running.\n");
+    for (const Case& c : {Case{{QStringLiteral("start-focus")}, notRunning},
+                          Case{{QStringLiteral("start-focus"), QStringLiteral("15")}, notRunning},
+                          Case{{QStringLiteral("pause-or-resume")}, notRunning},
+                          Case{{QStringLiteral("end-focus")}, notRunning},
+                          Case{{QStringLiteral("status")}, notRunning},
+                          Case{{QStringLiteral("status"), QStringLiteral("--json")},
+                               QStringLiteral("{\"running\":false}\n")}}) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const Answer a = runCommand(c.args, headless);
+        EXPECT_EQ(a.exitCode, 1);
+        EXPECT_EQ(a.out, c.out);
         EXPECT_EQ(a.err, QString());
         EXPECT_FALSE(bus.interface()->isServiceRegistered(kBusName).value());
     }
-    // A malformed command line is refused before anything is asked.
+    // A malformed or mistyped command line is refused before anything is asked or started,
+    // with the display there.
     for (const QStringList& args :
          {QStringList{QStringLiteral("start-focus"), QStringLiteral("ten")},
           QStringList{QStringLiteral("start-focus"), QStringLiteral("15"), QStringLiteral("20")},
-          QStringList{QStringLiteral("end-focus"), QStringLiteral("now")}}) {
+          QStringList{QStringLiteral("end-focus"), QStringLiteral("now")},
+          QStringList{QStringLiteral("pause")}, QStringList{QStringLiteral("--bogus")}}) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
-        const Answer a = runCommand(args, headless);
+        const Answer a = runCommand(args, env);
         EXPECT_EQ(a.exitCode, 2);
         EXPECT_EQ(a.out, QString());
         EXPECT_TRUE(a.err.startsWith(QStringLiteral("tarnwhistle: "))) << a.err.toStdString();
+        EXPECT_TRUE(a.err.contains(QStringLiteral("Usage: tarnwhistle"))) << a.err.toStdString();
+        EXPECT_FALSE(bus.interface()->isServiceRegistered(kBusName).value());
     }
 }
 
@@ -427,6 +438,7 @@ TEST_F(Program, CommandsDriveTheRunningCopyWithoutBringingItForward) {
         QString runState;
         int remainingAtLeast;
         int remainingAtMost;
+        int status = 0;
     };
     const QString start = QStringLiteral("start-focus");
     const QString toggle = QStringLiteral("pause-or-resume");
@@ -442,7 +454,8 @@ TEST_F(Program, CommandsDriveTheRunningCopyWithoutBringingItForward) {
          focus,
          idle,
          1500,
-         1500},
+         1500,
+         1},
         {{end}, QStringLiteral("Nothing is running."), focus, idle, 1500, 1500},
         {{start},
          QStringLiteral("Focus session started for 25 minutes."),
@@ -456,7 +469,8 @@ TEST_F(Program, CommandsDriveTheRunningCopyWithoutBringingItForward) {
          focus,
          running,
          1490,
-         1500},
+         1500,
+         1},
         {{start, QStringLiteral("15")},
          QStringLiteral("Focus session started for 15 minutes."),
          focus,
@@ -483,7 +497,7 @@ TEST_F(Program, CommandsDriveTheRunningCopyWithoutBringingItForward) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.args.join(QLatin1Char(' ')).toStdString());
         const Answer a = runCommand(step.args, env);
-        EXPECT_EQ(a.exitCode, 0);
+        EXPECT_EQ(a.exitCode, step.status);
         EXPECT_EQ(a.out, step.said + QLatin1Char('\n'));
         EXPECT_EQ(a.err, QString());
         EXPECT_EQ(property("Mode").toString(), step.mode);
@@ -491,12 +505,27 @@ TEST_F(Program, CommandsDriveTheRunningCopyWithoutBringingItForward) {
         const int remaining = property("Remaining").toInt();
         EXPECT_GE(remaining, step.remainingAtLeast);
         EXPECT_LE(remaining, step.remainingAtMost);
+        // The status command reads the same.
+        const Answer status = runCommand({QStringLiteral("status"), QStringLiteral("--json")}, env);
+        EXPECT_EQ(status.exitCode, 0);
+        const QJsonObject o = QJsonDocument::fromJson(status.out.toUtf8()).object();
+        EXPECT_EQ(o.value(QStringLiteral("mode")).toString(), step.mode);
+        EXPECT_EQ(o.value(QStringLiteral("state")).toString(), step.runState);
+        EXPECT_GE(o.value(QStringLiteral("remaining")).toInt(), step.remainingAtLeast);
         // Still the one copy, and not brought to the front.
         EXPECT_FALSE(finished(p));
         const quint64 active = activeWindow();
         EXPECT_EQ(active, activeBefore);
         EXPECT_NE(windowPid(active), p->processId());
     }
+
+    const Answer line = runCommand({QStringLiteral("status")}, env);
+    EXPECT_EQ(line.exitCode, 0);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Focus \u00b7 running \u00b7 (9|10):\\d\\d left\n$"))
+            .match(line.out)
+            .hasMatch())
+        << line.out.toStdString();
 
     // Quitting during focus would ask; end the session first so it quits at once.
     EXPECT_EQ(runCommand({end}, env).out, QStringLiteral("Session ended.\n"));
