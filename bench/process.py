@@ -479,8 +479,10 @@ def main():
             % (command.returncode, (command.stdout + command.stderr).strip()),
             flush=True,
         )
-        # The label beside it, both measured over the same seconds.
-        label_proc, _, _ = start_once(label, env, bus, windows, LABEL_BUS_NAME, label_name)
+        # The label beside it (lower on the screen, so that neither covers the other), both
+        # measured over the same seconds.
+        label_env = dict(env, TW_LABEL_TOP="300")
+        label_proc, _, _ = start_once(label, label_env, bus, windows, LABEL_BUS_NAME, label_name)
         time.sleep(2)  # the island's opening animation, the label's first seconds
         label_rss = rss_mb(label_proc.pid)
         tw_running, label_running = measure_windows([proc.pid, label_proc.pid], args.window)

@@ -17,7 +17,9 @@ int main(int argc, char** argv) {
     label.setAlignment(Qt::AlignCenter);
     label.setFixedSize(208, 26);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    label.move(screen.x() + (screen.width() - label.width()) / 2, screen.y());
+    // TW_LABEL_TOP moves it down, so that it can run beside the island without covering it.
+    const int top = qEnvironmentVariableIntValue("TW_LABEL_TOP");
+    label.move(screen.x() + (screen.width() - label.width()) / 2, screen.y() + top);
 
     int left = 25 * 60;
     const auto tick = [&] {
