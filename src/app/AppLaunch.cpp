@@ -189,6 +189,14 @@ void AppDelegate::publishOnBus() {
                            QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSlots |
                                QDBusConnection::ExportAllSignals);
     ownsBusName_ = bus.registerService(QLatin1String(SingleInstance::kBusName));
+    if (!ownsBusName_) {
+        // Another copy of this desktop session owns the name (one that the look at the running
+        // processes could not see): it is the one that stays. Hand over and leave without
+        // touching the timer, whose saved session is that copy's too.
+        SingleInstance::sendShowIsland(bus, 0);
+        terminated_ = true;
+        if (env_.terminate) env_.terminate();
+    }
 }
 
 }  // namespace tw

@@ -9,6 +9,8 @@
 
 #include "platform/linux/ProcessScan.h"
 
+#include <unistd.h>
+
 namespace tw::SingleInstance {
 
 bool isAnotherInstanceRunning(const Peer& self, const std::vector<Peer>& peers) {
@@ -34,8 +36,34 @@ bool runsTheApplication(const QByteArray& cmdline) {
     return true;
 }
 
+QByteArray sessionBusAddress(const QString& processDir) {
+    QByteArray address = procscan::environmentValue(processDir, "DBUS_SESSION_BUS_ADDRESS");
+    if (address.isEmpty()) {
+        // Without the variable a client finds the bus of the user's session in its runtime folder.
+        const QByteArray runtime = procscan::environmentValue(processDir, "XDG_RUNTIME_DIR");
+        if (!runtime.isEmpty()) address = "unix:path=" + runtime + "/bus";
+    }
+    // The server's id, when given, does not change which bus it is.
+    QList<QByteArray> transports;
+    for (const QByteArray& transport : address.split(';')) {
+        QList<QByteArray> keys;
+        for (const QByteArray& key : transport.split(',')) {
+            if (!key.startsWith("guid=")) keys.append(key);
+        }
+        transports.append(keys.join(','));
+    }
+    return transports.join(';');
+}
+
 std::vector<Peer> findPeers(const QString& procRoot) {
-    return procscan::sameExecutable(runsTheApplication, procRoot);
+    const QByteArray ourBus =
+        sessionBusAddress(procscan::processDir(static_cast<qint32>(::getpid()), procRoot));
+    return procscan::sameProgram(
+        [&](const QString& dir) {
+            return runsTheApplication(procscan::commandLine(dir)) &&
+                   sessionBusAddress(dir) == ourBus;
+        },
+        procRoot);
 }
 
 Peer self(const QString& procRoot) {

@@ -32,7 +32,11 @@ Peer self(const QString& procRoot = QStringLiteral("/proc"));
 // Whether a process's command line (NUL-separated, as in /proc/<pid>/cmdline) is a running copy
 // of the application rather than a one-shot command of the same executable.
 bool runsTheApplication(const QByteArray& cmdline);
-// Other live (not zombie) processes of this user running this executable as the application.
+// The session bus a process was started with, from its environment (DBUS_SESSION_BUS_ADDRESS,
+// else the bus in its XDG_RUNTIME_DIR), without the server id; empty when it has none.
+QByteArray sessionBusAddress(const QString& processDir);
+// Other live (not zombie) processes of this user that run the application (an executable of the
+// same name, from any folder) in the same desktop session: with the same session bus.
 std::vector<Peer> findPeers(const QString& procRoot = QStringLiteral("/proc"));
 
 // The whole check over the real /proc.

@@ -459,6 +459,15 @@ TEST_F(Delegate, SessionBusCarriesShowIslandTheStatusAndQuit) {
 
 namespace {
 
+// Counts the hand-overs a running copy hears.
+class ShowCounter : public QObject {
+    Q_OBJECT
+public:
+    int count = 0;
+public Q_SLOTS:
+    void seen() { ++count; }
+};
+
 // Collects the PropertiesChanged signals of the status object.
 class PropertyWatcher : public QObject {
     Q_OBJECT
@@ -475,6 +484,35 @@ public Q_SLOTS:
 };
 
 }  // namespace
+
+TEST_F(Delegate, ACopyThatCannotOwnTheNameHandsOverAndLeavesTheTimerAlone) {
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected()) GTEST_SKIP() << "no session bus (run under scripts/with-desktop)";
+    const QString name = QStringLiteral("running-copy");
+    {
+        QDBusConnection running = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        ASSERT_TRUE(running.registerService(QLatin1String(SingleInstance::kBusName)));
+        ShowCounter shows;
+        ASSERT_TRUE(running.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                                    QLatin1String(SingleInstance::kInterface),
+                                    QLatin1String(SingleInstance::kShowIsland), &shows,
+                                    SLOT(seen())));
+        // A running focus phase, saved for the copy that owns the name.
+        make();
+        model().toggle();
+        delegate.reset();
+        const QString file = dir.filePath(QStringLiteral("dev.tarnwhistle.app.json"));
+        ASSERT_TRUE(UserDefaults(file).data(QStringLiteral("activeTimerSession")).has_value());
+
+        launch(session);
+        EXPECT_EQ(terminations, 1);
+        EXPECT_TRUE(waitUntil([&] { return shows.count == 1; }));
+        // The saved session is still there for the copy that stays.
+        EXPECT_TRUE(UserDefaults(file).data(QStringLiteral("activeTimerSession")).has_value());
+        running.unregisterService(QLatin1String(SingleInstance::kBusName));
+    }
+    QDBusConnection::disconnectFromBus(name);
+}
 
 TEST_F(Delegate, StatusChangesAreAnnouncedOncePerTurn) {
     QDBusConnection session = QDBusConnection::sessionBus();

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/SingleInstance.h"
+#include "common/PrivateBus.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "support/Calendar.h"
@@ -69,10 +70,11 @@ protected:
         }
     }
 
-    QProcess* start(const QStringList& args = {}, const QProcessEnvironment* custom = nullptr) {
+    QProcess* start(const QStringList& args = {}, const QProcessEnvironment* custom = nullptr,
+                    const QString& program = kProgram) {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(custom ? *custom : env);
-        p->start(kProgram, args);
+        p->start(program, args);
         EXPECT_TRUE(p->waitForStarted(5000));
         processes.push_back(std::move(p));
         return processes.back().get();
@@ -225,6 +227,59 @@ TEST_F(Program, CopiesStartedTogetherLeaveExactlyOne) {
         ASSERT_TRUE(
             waitUntil([&] { return !bus.interface()->isServiceRegistered(kBusName).value(); }));
     }
+}
+
+TEST_F(Program, ACopyInAnotherDesktopSessionIsNoPeer) {
+    QProcess* first = start();
+    ASSERT_TRUE(waitForLaunch(first));
+    // Another session of the same user: its own session bus.
+    tw::test::PrivateBus other;
+    ASSERT_FALSE(other.address().isEmpty());
+    QProcessEnvironment otherSession = env;
+    otherSession.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), other.address());
+    QProcess* second = start({}, &otherSession);
+    QDBusConnection otherBus = other.connect(QStringLiteral("other-session"));
+    ASSERT_TRUE(otherBus.isConnected());
+    // It starts there at once, without waiting for a hand-over, and both go on running.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QDBusReply<uint> pid = otherBus.interface()->servicePid(kBusName);
+            return pid.isValid() && qint64(pid.value()) == second->processId();
+        },
+        3000));
+    EXPECT_FALSE(finished(first));
+    EXPECT_FALSE(finished(second));
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(first); }, 10000));
+    otherBus.call(QDBusMessage::createMethodCall(
+                      kBusName, QLatin1String(SingleInstance::kObjectPath),
+                      QLatin1String(SingleInstance::kInterface), QStringLiteral("Quit")),
+                  QDBus::Block, 5000);
+    ASSERT_TRUE(waitUntil([&] { return finished(second); }, 10000));
+    EXPECT_EQ(second->exitCode(), 0);
+}
+
+TEST_F(Program, ACopyFromAnotherFolderHandsOverToTheRunningOne) {
+    // An installed copy and one in a build folder: the same program at two paths.
+    QTemporaryDir installed;
+    const QString elsewhere = installed.filePath(QStringLiteral("tarnwhistle"));
+    ASSERT_TRUE(QFile::copy(kProgram, elsewhere));
+    QProcess* first = start();
+    ASSERT_TRUE(waitForLaunch(first));
+    IslandRequests requests;
+    ASSERT_TRUE(bus.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                            QLatin1String(SingleInstance::kInterface),
+                            QStringLiteral("IslandRequested"), &requests, SLOT(seen())));
+    QProcess* second = start({}, nullptr, elsewhere);
+    ASSERT_TRUE(waitUntil([&] { return finished(second); }, 10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+    EXPECT_FALSE(finished(first));
+    bus.disconnect(QString(), QLatin1String(SingleInstance::kObjectPath),
+                   QLatin1String(SingleInstance::kInterface), QStringLiteral("IslandRequested"),
+                   &requests, SLOT(seen()));
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(first); }, 10000));
 }
 
 TEST_F(Program, FocusThatEndedWhileNotRunningIsCompletedAtItsEnd) {

@@ -101,11 +101,13 @@ namespace {
 class FakeProc {
 public:
     FakeProc() { write(QStringLiteral("stat"), "cpu 1 2 3\nbtime 1700000000\n"); }
-    void process(int pid, const QString& exe, const QByteArray& stat) {
+    void process(int pid, const QString& exe, const QByteArray& stat,
+                 const QByteArray& environ = {}) {
         const QString dir = QString::number(pid);
         QDir(root.path()).mkpath(dir);
         QFile::link(exe, root.filePath(dir + QStringLiteral("/exe")));
         write(dir + QStringLiteral("/stat"), stat);
+        if (!environ.isEmpty()) write(dir + QStringLiteral("/environ"), environ);
     }
     QString path() const { return root.path(); }
 
@@ -152,6 +154,43 @@ TEST(SingleInstance, FindsLiveCopiesOfTheSameExecutable) {
     EXPECT_EQ(peers[2].pid, 104);
     EXPECT_FALSE(peers[2].launched.has_value());
     EXPECT_TRUE(si::isAnotherInstanceRunning(self, peers));
+}
+
+TEST(SingleInstance, PeersRunInTheSameDesktopSessionFromAnyFolder) {
+    FakeProc proc;
+    const int me = static_cast<int>(::getpid());
+    const QByteArray session = QByteArray("HOME=/root") + '\0' +
+                               "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus" + '\0';
+    const auto line = [](int pid) { return statLine(pid, "tarnwhistle", 'S', 4000); };
+    proc.process(me, QStringLiteral("/usr/bin/tarnwhistle"), line(me), session);
+    struct Case {
+        int pid;
+        const char* exe;
+        QByteArray environ;
+        bool peer;
+    } cases[] = {
+        {200, "/home/u/src/build/bin/tarnwhistle", session, true},  // a build folder
+        {201, "/usr/bin/tarnwhistle",
+         QByteArray("DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus,guid=0123abcd") + '\0',
+         true},  // the same bus with its server id
+        {202, "/usr/bin/tarnwhistle", QByteArray("XDG_RUNTIME_DIR=/run/user/1000") + '\0',
+         true},  // no address: the bus in the runtime folder
+        {203, "/usr/bin/tarnwhistle",
+         QByteArray("DBUS_SESSION_BUS_ADDRESS=unix:path=/tmp/other/bus") + '\0',
+         false},                                               // another desktop session
+        {204, "/usr/bin/tarnwhistle-widget", session, false},  // another program
+    };
+    for (const Case& c : cases) {
+        proc.process(c.pid, QLatin1String(c.exe), line(c.pid), c.environ);
+    }
+    std::vector<int> found;
+    for (const Peer& p : si::findPeers(proc.path())) found.push_back(p.pid);
+    std::sort(found.begin(), found.end());
+    std::vector<int> expected;
+    for (const Case& c : cases) {
+        if (c.peer) expected.push_back(c.pid);
+    }
+    EXPECT_EQ(found, expected);
 }
 
 TEST(SingleInstance, RealProcKnowsThisProcess) {

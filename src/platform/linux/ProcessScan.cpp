@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,13 +75,30 @@ Process self(const QString& procRoot) {
     return Process{pid, launchDate(pid, procRoot)};
 }
 
-std::vector<Process> sameExecutable(const std::function<bool(const QByteArray&)>& accept,
-                                    const QString& procRoot) {
+QString processDir(qint32 pid, const QString& procRoot) {
+    return pidDir(procRoot, pid);
+}
+
+QByteArray commandLine(const QString& dir) {
+    return readSmallFile(dir + QStringLiteral("/cmdline"));
+}
+
+QByteArray environmentValue(const QString& dir, const QByteArray& name) {
+    const QByteArray prefix = name + '=';
+    for (const QByteArray& entry : readSmallFile(dir + QStringLiteral("/environ")).split('\0')) {
+        if (entry.startsWith(prefix)) return entry.mid(prefix.size());
+    }
+    return {};
+}
+
+std::vector<Process> sameProgram(const std::function<bool(const QString&)>& accept,
+                                 const QString& procRoot) {
     std::vector<Process> peers;
     const qint32 ownPid = static_cast<qint32>(::getpid());
-    const QString ownExe =
-        normalizedExecutable(readLink(pidDir(procRoot, ownPid) + QStringLiteral("/exe")));
-    if (ownExe.isEmpty()) return peers;
+    const QString ownName =
+        QFileInfo(normalizedExecutable(readLink(pidDir(procRoot, ownPid) + QStringLiteral("/exe"))))
+            .fileName();
+    if (ownName.isEmpty()) return peers;
     const uid_t uid = ::geteuid();
 
     const QStringList entries = QDir(procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -91,10 +109,11 @@ std::vector<Process> sameExecutable(const std::function<bool(const QByteArray&)>
         const QString dir = pidDir(procRoot, pid);
         struct stat info {};
         if (::stat(QFile::encodeName(dir).constData(), &info) != 0 || info.st_uid != uid) continue;
-        if (normalizedExecutable(readLink(dir + QStringLiteral("/exe"))) != ownExe) continue;
+        const QString exe = normalizedExecutable(readLink(dir + QStringLiteral("/exe")));
+        if (QFileInfo(exe).fileName() != ownName) continue;
         const auto stat = parseProcStat(readSmallFile(dir + QStringLiteral("/stat")));
         if (stat && (stat->state == 'Z' || stat->state == 'X' || stat->state == 'x')) continue;
-        if (accept && !accept(readSmallFile(dir + QStringLiteral("/cmdline")))) continue;
+        if (accept && !accept(dir)) continue;
         peers.push_back(Process{pid, launchDate(pid, procRoot)});
     }
     return peers;

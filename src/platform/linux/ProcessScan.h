@@ -37,9 +37,16 @@ QString normalizedExecutable(const QString& linkTarget);
 std::optional<Instant> launchDate(qint32 pid, const QString& procRoot = QStringLiteral("/proc"));
 // This process.
 Process self(const QString& procRoot = QStringLiteral("/proc"));
-// Other live (not zombie) processes of this user running this executable whose command line
-// (NUL-separated, as in /proc/<pid>/cmdline) `accept` takes.
-std::vector<Process> sameExecutable(const std::function<bool(const QByteArray&)>& accept,
-                                    const QString& procRoot = QStringLiteral("/proc"));
+// The /proc folder of process `pid`.
+QString processDir(qint32 pid, const QString& procRoot = QStringLiteral("/proc"));
+// A process's command line, NUL-separated; empty when it cannot be read.
+QByteArray commandLine(const QString& processDir);
+// The value of `name` in a process's environment as it started; empty when unset or unreadable.
+QByteArray environmentValue(const QString& processDir, const QByteArray& name);
+// Other live (not zombie) processes of this user whose executable has the same file name as
+// this one's, wherever it lies (an installed copy and one in a build folder alike), and that
+// `accept` takes (given the process's /proc folder).
+std::vector<Process> sameProgram(const std::function<bool(const QString& processDir)>& accept,
+                                 const QString& procRoot = QStringLiteral("/proc"));
 
 }  // namespace tw::procscan
