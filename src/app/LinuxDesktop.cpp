@@ -5,6 +5,7 @@
 #include "island/IslandController.h"
 #include "island/IslandPanel.h"
 #include "platform/linux/DesktopReducedMotion.h"
+#include "platform/linux/DesktopTrayHost.h"
 #include "platform/linux/MessageBoxConfirmation.h"
 #include "platform/linux/PortalHotKeys.h"
 #include "platform/linux/UnavailableHotKeys.h"
@@ -46,6 +47,7 @@ decltype(AppEnvironment::makeIsland) desktopIslandFactory() {
         parts.reducedMotion = std::make_unique<DesktopReducedMotion>();
         parts.compositor = X11CompositorWatch::create();
         parts.windowHints = std::make_shared<X11WindowHints>();
+        parts.trayHost = std::make_unique<DesktopTrayHost>();
         return makeDesktopIsland(model, preferences, scheduler, drifts, testimonials,
                                  std::move(parts), parent);
     };

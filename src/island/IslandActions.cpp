@@ -150,7 +150,8 @@ void IslandActions::perform(const islandmenu::MenuEntry& entry) {
 }
 
 QList<islandmenu::MenuEntry> IslandActions::contextMenu(bool pill) const {
-    return islandmenu::contextMenu(pill, island_.pillLocked(), preferences_.pillHideUntilHover());
+    return islandmenu::contextMenu(pill, island_.pillLocked(), preferences_.pillHideUntilHover(),
+                                   island_.trayAvailable());
 }
 
 void IslandActions::setTaskPickerHook(std::optional<IslandTaskPickerHook> hook) {

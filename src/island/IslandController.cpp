@@ -52,6 +52,7 @@ IslandController::IslandController(TimerModel& model, AppPreferences& preference
     : QObject(parent),
       ownedPointer_(std::move(environment.ownedPointer)),
       ownedReducedMotion_(std::move(environment.ownedReducedMotion)),
+      trayHost_(std::move(environment.trayHost)),
       model_(model),
       preferences_(preferences),
       scheduler_(*environment.scheduler),
@@ -63,11 +64,18 @@ IslandController::IslandController(TimerModel& model, AppPreferences& preference
       testimonials_(environment.testimonials),
       window_(std::move(environment.window)) {
     onQuit = std::move(environment.quit);
+    if (trayHost_) {
+        connect(trayHost_.get(), &TrayHost::availabilityChanged, this, [this](bool available) {
+            island_->setTrayAvailable(available);
+            applyStyle();
+        });
+    }
     // The screen and the metrics the island starts with.
     screen_ = targetScreen();
-    const IslandStyle style = preferences_.islandStyle();
+    const IslandStyle style = effectiveStyle();
     island_ = std::make_unique<IslandState>(screen_ ? islandMetrics(*screen_, style)
                                                     : islandMetricsWithoutScreen(style));
+    island_->setTrayAvailable(!trayHost_ || trayHost_->available());
     window_->setHostSize(maxPanelSize(island_->metrics()));
 
     PillDrag::Parts drag;
@@ -286,7 +294,7 @@ void IslandController::reposition() {
 
     if (screen_) {
         island_->setAnimation(IslandAnimation::none());
-        island_->setMetrics(islandMetrics(*screen_, preferences_.islandStyle()));
+        island_->setMetrics(islandMetrics(*screen_, effectiveStyle()));
     }
     window_->setHostSize(maxPanelSize(island_->metrics()));
     ++frameGeneration_;
@@ -326,7 +334,7 @@ void IslandController::activeWindowChanged() {
 // ---- Visibility, opening and closing ----
 
 void IslandController::applyVisibility() {
-    if (preferences_.islandStyle() == IslandStyle::menuBarOnly) {
+    if (effectiveStyle() == IslandStyle::menuBarOnly) {
         window_->orderOut();
         panelHidden_ = true;
         wasHidden_ = true;
@@ -416,6 +424,13 @@ void IslandController::removeClickMonitors() {
 
 // ---- Styles ----
 
+IslandStyle IslandController::effectiveStyle() const {
+    const IslandStyle style = preferences_.islandStyle();
+    if (style == IslandStyle::menuBarOnly && trayHost_ && !trayHost_->available())
+        return IslandStyle::automatic;
+    return style;
+}
+
 IslandStyle IslandController::currentStyle() const {
     return wasHidden_ ? IslandStyle::menuBarOnly : island_->metrics().style;
 }
@@ -441,7 +456,7 @@ void IslandController::setStyle(IslandStyle style) {
 
 void IslandController::applyStyle() {
     if (island_->notchPreviewMetrics()) island_->setNotchPreviewMetrics(std::nullopt);
-    const IslandStyle style = preferences_.islandStyle();
+    const IslandStyle style = effectiveStyle();
     if (style == IslandStyle::menuBarOnly) {
         if (!wasHidden_) {
             collapse();

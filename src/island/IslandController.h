@@ -24,6 +24,7 @@
 #include "platform/PointerMonitor.h"
 #include "platform/ReducedMotion.h"
 #include "platform/Scheduler.h"
+#include "platform/TrayHost.h"
 #include "timer/TimerModel.h"
 
 namespace tw {
@@ -52,6 +53,10 @@ struct IslandEnvironment {
     // not given).
     std::unique_ptr<PointerMonitor> ownedPointer;
     std::unique_ptr<ReducedMotion> ownedReducedMotion;
+    // Whether the desktop shows tray icons; none: it does. Without a tray host the tray-only
+    // style would leave no way to reach the timer, so the island stays on screen. Kept alive by
+    // the controller.
+    std::unique_ptr<TrayHost> trayHost;
 };
 
 class IslandController : public QObject {
@@ -83,6 +88,9 @@ public:
 
     // The menu-bar-only style while the window is hidden for it, else the resolved style.
     IslandStyle currentStyle() const;
+    // The style the island follows: the preference, except that tray-only falls back to
+    // automatic while the desktop has no tray host.
+    IslandStyle effectiveStyle() const;
     void toggleStyle();
     void setStyle(IslandStyle style);
 
@@ -133,6 +141,7 @@ private:
 
     std::unique_ptr<PointerMonitor> ownedPointer_;
     std::unique_ptr<ReducedMotion> ownedReducedMotion_;
+    std::unique_ptr<TrayHost> trayHost_;
     TimerModel& model_;
     AppPreferences& preferences_;
     Scheduler& scheduler_;

@@ -325,19 +325,18 @@ QString islandStyleHelp(IslandStyle style) {
     switch (style) {
         case IslandStyle::automatic:
             return QStringLiteral(
-                "Sits in the *notch* on a computer that has one, and floats as a *pill* "
+                "Sits at the *top edge* of a screen with a camera housing, and floats as a *pill* "
                 "everywhere else.");
         case IslandStyle::notch:
-            return QStringLiteral(
-                "Stays in the *notch*. Without one it keeps to the menu bar strip.");
+            return QStringLiteral("Stays at the *top edge*, in the strip of the top bar.");
         case IslandStyle::pill:
             return QStringLiteral(
-                "Floats as a small *pill* below the menu bar, clear of the notch. Drag it to a "
-                "corner; it remembers where it sits on each display.");
+                "Floats as a small *pill* below the top bar. Drag it to a corner; it remembers "
+                "where it sits on each display.");
         case IslandStyle::menuBarOnly:
             return QStringLiteral(
-                "No island on screen. The timer runs from the menu bar icon and the global "
-                "shortcuts. The menu bar icon stays on in this mode.");
+                "No island on screen. The timer runs from the tray icon and the global "
+                "shortcuts. The tray icon stays on in this mode.");
     }
     return {};
 }

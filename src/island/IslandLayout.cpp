@@ -70,7 +70,7 @@ void Placer::layoutCollapsed() {
     if (l.hovering) {
         const double stripCy = R.top() + l.metrics.notchHeight + L::idleHoverExtraHeight / 2 - 1;
         l.at(C::detach) = L::centeredSquare({R.right() - 14 - 11, stripCy}, 22);
-        l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
+        l.tip(C::detach) = QStringLiteral("Detach from the top edge and float as a pill");
     }
 }
 
@@ -88,7 +88,7 @@ void Placer::layoutExpanded() {
     double headerRight = l.at(C::settings).left() - 6;
     if (!l.metrics.isPill()) {
         l.at(C::detach) = QRectF(headerRight - 24, y, 24, 24);
-        l.tip(C::detach) = QStringLiteral("Detach from the notch and float as a pill");
+        l.tip(C::detach) = QStringLiteral("Detach from the top edge and float as a pill");
         headerRight = l.at(C::detach).left() - 8;
     }
     if (in_.taskPicker) {

@@ -20,7 +20,7 @@ MenuEntry separator() {
 }
 
 MenuEntry styleEntry(bool pill) {
-    return entry(pill ? QStringLiteral("Sit in the notch") : QStringLiteral("Float as a pill"),
+    return entry(pill ? QStringLiteral("Sit at the top edge") : QStringLiteral("Float as a pill"),
                  MenuAction::toggleStyle);
 }
 
@@ -37,10 +37,18 @@ MenuEntry hideEntry(bool hideUntilHover) {
 
 }  // namespace
 
-QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover) {
+QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover, bool trayAvailable) {
     QList<MenuEntry> entries;
     entries << styleEntry(pill);
-    entries << entry(QStringLiteral("Menu bar only"), MenuAction::menuBarOnly);
+    if (trayAvailable) {
+        entries << entry(QStringLiteral("Tray only"), MenuAction::menuBarOnly);
+    } else {
+        // Without a tray the island is the only way to the timer.
+        MenuEntry trayOnly = entry(QStringLiteral("Tray only (this desktop shows no tray)"),
+                                   MenuAction::menuBarOnly);
+        trayOnly.enabled = false;
+        entries << trayOnly;
+    }
     entries << separator();
     entries << entry(QStringLiteral("History…"), MenuAction::history);
     entries << entry(QStringLiteral("Settings…"), MenuAction::settings);

@@ -56,8 +56,10 @@ struct MenuEntry {
 };
 
 // The context menu of an island shown as a pill (`pill`) or in the notch, with the current lock
-// and hide-until-hover settings; the lock and hide entries exist only for the pill.
-QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover);
+// and hide-until-hover settings; the lock and hide entries exist only for the pill. Without a
+// tray host (`trayAvailable` false) the tray-only entry is disabled and says why.
+QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover,
+                             bool trayAvailable = true);
 // The quick menu: start or pause, the windows, the style and the pill's settings, quit.
 QList<MenuEntry> quickMenu(bool running, bool pill, bool pillLocked, bool hideUntilHover);
 // One checkable entry per task of the hook, the chosen one checked.

@@ -358,6 +358,7 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
     env.scheduler = &scheduler;
     env.ownedPointer = std::move(parts.pointer);
     env.ownedReducedMotion = std::move(parts.reducedMotion);
+    env.trayHost = std::move(parts.trayHost);
     env.screens = [] { return connectedScreens(); };
     env.window = std::move(panel);
     env.drifts = drifts;

@@ -17,6 +17,7 @@
 #include "platform/DesktopWindows.h"
 #include "platform/PointerMonitor.h"
 #include "platform/ReducedMotion.h"
+#include "platform/TrayHost.h"
 
 class QPropertyAnimation;
 
@@ -103,6 +104,7 @@ struct DesktopIslandParts {
     std::unique_ptr<ReducedMotion> reducedMotion;
     std::unique_ptr<CompositorWatch> compositor;  // null: no compositor can be watched
     std::shared_ptr<WindowHints> windowHints;     // null: no window-manager hints
+    std::unique_ptr<TrayHost> trayHost;           // null: trays are taken to be shown
 };
 
 // The island on the real desktop: the controller with an IslandPanel showing an IslandView, the

@@ -84,6 +84,11 @@ void IslandState::setPillDraggable(bool v) {
     Q_EMIT pillDraggableChanged();
 }
 
+void IslandState::setTrayAvailable(bool v) {
+    trayAvailable_ = v;
+    Q_EMIT trayAvailableChanged();
+}
+
 void IslandState::setPillLocked(bool v) {
     pillLocked_ = v;
     Q_EMIT pillLockedChanged();

@@ -83,6 +83,10 @@ public:
     // The pill may be dragged now.
     bool pillDraggable() const { return pillDraggable_; }
     void setPillDraggable(bool v);
+    // Whether the desktop shows tray icons (the tray-only style needs it).
+    bool trayAvailable() const { return trayAvailable_; }
+    void setTrayAvailable(bool v);
+
     // Mirror of the preference `pillLocked`.
     bool pillLocked() const { return pillLocked_; }
     void setPillLocked(bool v);
@@ -127,6 +131,7 @@ Q_SIGNALS:
     void celebrationChanged();
     void pillDraggableChanged();
     void pillLockedChanged();
+    void trayAvailableChanged();
     void pillHiddenChanged();
     void isDraggingChanged();
     void notchPreviewMetricsChanged();
@@ -142,6 +147,7 @@ private:
     std::optional<CompletionCelebration> celebration_;
     bool pillDraggable_ = false;
     bool pillLocked_ = false;
+    bool trayAvailable_ = true;
     bool pillHidden_ = false;
     bool isDragging_ = false;
     std::optional<IslandMetrics> notchPreviewMetrics_;

@@ -514,6 +514,11 @@ void IslandView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void IslandView::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the open island (the text fields take their own Escape first).
+    if (event->key() == Qt::Key_Escape && island_.isExpanded()) {
+        if (island_.requestCollapse) island_.requestCollapse();
+        return;
+    }
     const auto& card = island_.celebration();
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         layout_.content == IslandContent::celebration && card && card->onStartBreak &&

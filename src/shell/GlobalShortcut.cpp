@@ -21,7 +21,7 @@ QString shortcutTitle(ShortcutAction action) {
         case ShortcutAction::showIsland:
             return QStringLiteral("Show island shortcut");
         case ShortcutAction::toggleStyle:
-            return QStringLiteral("Notch / pill shortcut");
+            return QStringLiteral("Top edge / pill shortcut");
     }
     return {};
 }

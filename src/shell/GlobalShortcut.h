@@ -28,7 +28,7 @@ class AppPreferences;
 QString shortcutUnavailableMessage();  // the system refused the combination
 QString shortcutRecorderHint();        // the key press cannot form a shortcut
 // The title of an action's settings row: "Start / pause shortcut", "Show island shortcut",
-// "Notch / pill shortcut".
+// "Top edge / pill shortcut".
 QString shortcutTitle(ShortcutAction action);
 // "Already used for " + the other action's title, lower-cased, without " shortcut", + ".".
 QString shortcutAlreadyUsedMessage(ShortcutAction other);

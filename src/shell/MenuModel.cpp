@@ -20,11 +20,11 @@ QString styleTitle(IslandStyle style) {
         case IslandStyle::automatic:
             return QStringLiteral("Automatic");
         case IslandStyle::notch:
-            return QStringLiteral("Notch");
+            return QStringLiteral("Top edge");
         case IslandStyle::pill:
             return QStringLiteral("Pill");
         case IslandStyle::menuBarOnly:
-            return QStringLiteral("Menu bar only");
+            return QStringLiteral("Tray only");
     }
     return QString();
 }
@@ -91,7 +91,7 @@ QList<MenuItem> build(const TimerModel& model, const AppPreferences& preferences
                  MenuAction::toggleIsland);
 
     MenuItem styleToggle =
-        item(island.currentStyle == IslandStyle::pill ? QStringLiteral("Sit in the notch")
+        item(island.currentStyle == IslandStyle::pill ? QStringLiteral("Sit at the top edge")
                                                       : QStringLiteral("Float as a pill"),
              MenuAction::toggleIslandStyle);
     styleToggle.keyEquivalent = keyEquivalent(preferences.shortcut(ShortcutAction::toggleStyle));

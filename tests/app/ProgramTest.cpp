@@ -662,4 +662,35 @@ TEST_F(Program, TheIslandPeeksThenSitsAtTheTopCentreAndOpensOnAClick) {
     ASSERT_TRUE(waitUntil([&] { return windowGeometry(p->processId()) == collapsed; }));
 }
 
+TEST_F(Program, TrayOnlyOnADesktopWithoutATrayStillShowsTheIsland) {
+    // The test desktop (openbox) has no tray host, like GNOME without its tray extension.
+    QDir().mkpath(config.filePath(QStringLiteral("tarnwhistle")));
+    {
+        QFile file(defaultsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(R"({"islandStyle": "menuBarOnly"})");
+    }
+    QProcess* p = start();
+    ASSERT_TRUE(waitForLaunch(p));
+    QRect pill;
+    ASSERT_TRUE(waitUntil([&] {
+        pill = windowGeometry(p->processId());
+        return pill.size() == QSize(208, 26);
+    })) << "no island on screen";
+    // The show-island shortcut opens it, and a second launch shows it too.
+    xdotool({QStringLiteral("key"), QStringLiteral("alt+Down")});
+    ASSERT_TRUE(waitUntil([&] {
+        const QRect g = windowGeometry(p->processId());
+        return g.width() > pill.width() && g.height() > pill.height();
+    }));
+    xdotool({QStringLiteral("key"), QStringLiteral("alt+Down")});
+    ASSERT_TRUE(waitUntil([&] { return windowGeometry(p->processId()) == pill; }));
+    QProcess* second = start();
+    ASSERT_TRUE(waitUntil([&] { return finished(second); }, 10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return windowGeometry(p->processId()).width() > pill.width(); }));
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(p); }, 10000));
+}
+
 #include "ProgramTest.moc"

@@ -149,7 +149,7 @@ const QStringList kChips = {
 
 const StateCase kStates[] = {
     {"idle", [](IslandAccessTest& t) { t.build(notchMetrics()); },
-     QStringList{"button | Detach from the notch and float as a pill", "button | Settings",
+     QStringList{"button | Detach from the top edge and float as a pill", "button | Settings",
                  "radio | Select Focus phase = Selected",
                  "radio | Select Break phase = Not selected", "edit | Remaining time = 25:00",
                  "progress | Session progress = 0%", "button | Reset",
@@ -161,7 +161,7 @@ const StateCase kStates[] = {
          t.startFocus();
          t.clock.advance(60);
      },
-     QStringList{"button | Detach from the notch and float as a pill", "button | Settings",
+     QStringList{"button | Detach from the top edge and float as a pill", "button | Settings",
                  "radio | Select Focus phase = Selected",
                  "radio | Select Break phase = Not selected", "edit | Remaining time = 24:00",
                  "progress | Session progress = 4%", "button | Reset",
@@ -174,7 +174,7 @@ const StateCase kStates[] = {
          t.clock.advance(90);
          t.model.toggle();
      },
-     QStringList{"button | Detach from the notch and float as a pill", "button | Settings",
+     QStringList{"button | Detach from the top edge and float as a pill", "button | Settings",
                  "radio | Select Focus phase = Selected",
                  "radio | Select Break phase = Not selected", "edit | Remaining time = 23:30",
                  "progress | Session progress = 6%", "button | Reset",
@@ -193,7 +193,7 @@ const StateCase kStates[] = {
          t.clock.advance(30);
          t.model.reset(QStringLiteral("Session reset"));
      },
-     QStringList{"button | Detach from the notch and float as a pill", "button | Settings",
+     QStringList{"button | Detach from the top edge and float as a pill", "button | Settings",
                  "radio | Select Focus phase = Selected",
                  "radio | Select Break phase = Not selected", "edit | Remaining time = 25:00",
                  "progress | Session progress = 0%", "button | Reset",

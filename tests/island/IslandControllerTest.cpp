@@ -303,6 +303,35 @@ TEST_F(IslandControllerTest, StylesAndTheMenuBarOnlyStyle) {
     EXPECT_EQ(window->frame_, collapsedTarget());
 }
 
+TEST_F(IslandControllerTest, TrayOnlyWithoutATrayHostKeepsTheIslandOnScreen) {
+    // A desktop without a tray host (openbox; GNOME without its tray extension).
+    prefs.setIslandStyle(IslandStyle::menuBarOnly);
+    trayAvailable = false;
+    make();
+    EXPECT_TRUE(window->visible);
+    EXPECT_FALSE(controller->isPanelHidden());
+    EXPECT_EQ(controller->effectiveStyle(), IslandStyle::automatic);
+    EXPECT_FALSE(island().trayAvailable());
+    // The preference itself stays: it applies once a tray appears.
+    EXPECT_EQ(prefs.islandStyle(), IslandStyle::menuBarOnly);
+    controller->toggleExpanded();
+    EXPECT_TRUE(island().isExpanded());
+    controller->collapse();
+
+    // A tray host appears: the style takes effect. It goes away: the island comes back.
+    tray->setAvailable(true);
+    EXPECT_FALSE(window->visible);
+    EXPECT_EQ(controller->currentStyle(), IslandStyle::menuBarOnly);
+    tray->setAvailable(false);
+    EXPECT_TRUE(window->visible);
+    EXPECT_NE(controller->currentStyle(), IslandStyle::menuBarOnly);
+
+    // Choosing the style while there is no tray leaves the island where it is.
+    prefs.setIslandStyle(IslandStyle::pill);
+    prefs.setIslandStyle(IslandStyle::menuBarOnly);
+    EXPECT_TRUE(window->visible);
+}
+
 TEST_F(IslandControllerTest, MenuBarOnlyAtLaunchKeepsThePanelHidden) {
     prefs.setIslandStyle(IslandStyle::menuBarOnly);
     prefs.setMenuBarIconEnabled(false);
@@ -368,7 +397,7 @@ TEST_F(IslandControllerTest, QuickMenuEntriesFollowTheState) {
     QStringList titles;
     for (const auto& item : window->menu) titles << item.title;
     EXPECT_EQ(titles,
-              (QStringList{"Start focus", "", "History…", "Settings…", "", "Sit in the notch",
+              (QStringList{"Start focus", "", "History…", "Settings…", "", "Sit at the top edge",
                            "Lock position", "Hide until hover", "", "Quit Tarnwhistle"}));
     controller->expand(false);
     window->menu[3].action();

@@ -12,6 +12,7 @@
 #include "platform/fake/FakeReducedMotion.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
+#include "platform/fake/FakeTrayHost.h"
 #include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
@@ -116,6 +117,9 @@ public:
     std::unique_ptr<IslandController> controller;
     int settingsShown = 0;
     int historyShown = 0;
+    // The desktop's tray host, when the test gives the controller one (see withTray).
+    std::optional<bool> trayAvailable;
+    FakeTrayHost* tray = nullptr;
 
     IslandController& make() {
         pointer.setLocation({100, 500});
@@ -127,6 +131,11 @@ public:
         env.reducedMotion = &motion;
         env.screens = [this] { return screens; };
         env.window = std::move(w);
+        if (trayAvailable) {
+            auto t = std::make_unique<FakeTrayHost>(*trayAvailable);
+            tray = t.get();
+            env.trayHost = std::move(t);
+        }
         controller = std::make_unique<IslandController>(model, prefs, std::move(env));
         controller->onShowSettings = [this] { ++settingsShown; };
         controller->onShowHistory = [this] { ++historyShown; };

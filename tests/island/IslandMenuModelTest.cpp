@@ -24,6 +24,15 @@ QStringList titles(const QList<MenuEntry>& entries) {
     return out;
 }
 
+TEST(IslandMenuModel, WithoutATrayTheTrayOnlyEntrySaysWhyItIsUnavailable) {
+    const QList<MenuEntry> entries = islandmenu::contextMenu(true, false, false, false);
+    ASSERT_GE(entries.size(), 2);
+    EXPECT_EQ(entries[1].title, QStringLiteral("Tray only (this desktop shows no tray)"));
+    EXPECT_EQ(entries[1].action, MenuAction::menuBarOnly);
+    EXPECT_FALSE(entries[1].enabled);
+    EXPECT_TRUE(islandmenu::contextMenu(true, false, false, true)[1].enabled);
+}
+
 TEST(IslandMenuModel, ContextAndQuickMenusFollowTheState) {
     struct Case {
         const char* name;
@@ -32,15 +41,14 @@ TEST(IslandMenuModel, ContextAndQuickMenusFollowTheState) {
     } cases[] = {
         {"context, notch",
          islandmenu::contextMenu(false, true, true),
-         {"Float as a pill", "Menu bar only", "-", "History…", "Settings…", "-",
-          "Quit Tarnwhistle"}},
+         {"Float as a pill", "Tray only", "-", "History…", "Settings…", "-", "Quit Tarnwhistle"}},
         {"context, locked pill",
          islandmenu::contextMenu(true, true, false),
-         {"Sit in the notch", "Menu bar only", "-", "History…", "Settings…", "Unlock position",
+         {"Sit at the top edge", "Tray only", "-", "History…", "Settings…", "Unlock position",
           "Hide until hover", "-", "Quit Tarnwhistle"}},
         {"context, hidden pill",
          islandmenu::contextMenu(true, false, true),
-         {"Sit in the notch", "Menu bar only", "-", "History…", "Settings…", "Lock position",
+         {"Sit at the top edge", "Tray only", "-", "History…", "Settings…", "Lock position",
           "Show pill always", "-", "Quit Tarnwhistle"}},
         {"quick, idle notch",
          islandmenu::quickMenu(false, false, false, false),
@@ -48,8 +56,8 @@ TEST(IslandMenuModel, ContextAndQuickMenusFollowTheState) {
           "Hide until hover", "-", "Quit Tarnwhistle"}},
         {"quick, running locked pill",
          islandmenu::quickMenu(true, true, true, true),
-         {"Pause focus", "-", "History…", "Settings…", "-", "Sit in the notch", "Unlock position",
-          "Show pill always", "-", "Quit Tarnwhistle"}},
+         {"Pause focus", "-", "History…", "Settings…", "-", "Sit at the top edge",
+          "Unlock position", "Show pill always", "-", "Quit Tarnwhistle"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -190,6 +190,15 @@ TEST_F(IslandViewTest, TapsOpenCloseAndButtonsDoOnlyTheirAction) {
     EXPECT_FALSE(model->undoOffer());
     click(C::history);
     EXPECT_EQ(requests.last(), QStringLiteral("history"));
+
+    // Escape closes the open island, and does nothing to a closed one.
+    requests.clear();
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    EXPECT_EQ(requests, QStringList{QStringLiteral("collapse")});
+    island->setExpanded(false);
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    EXPECT_EQ(requests, QStringList{QStringLiteral("collapse")});
 }
 
 TEST_F(IslandViewTest, CountdownEditorAppliesTypedLengths) {
@@ -291,11 +300,11 @@ TEST_F(IslandViewTest, ContextMenuItemsDependOnTheStyle) {
     };
     island->setPillLocked(true);
     EXPECT_EQ(titles(),
-              (QStringList{"Sit in the notch", "Menu bar only", "-", "History…", "Settings…",
+              (QStringList{"Sit at the top edge", "Tray only", "-", "History…", "Settings…",
                            "Unlock position", "Hide until hover", "-", "Quit Tarnwhistle"}));
     island->setMetrics(notchMetrics());
-    EXPECT_EQ(titles(), (QStringList{"Float as a pill", "Menu bar only", "-", "History…",
-                                     "Settings…", "-", "Quit Tarnwhistle"}));
+    EXPECT_EQ(titles(), (QStringList{"Float as a pill", "Tray only", "-", "History…", "Settings…",
+                                     "-", "Quit Tarnwhistle"}));
     int quits = 0;
     view->onQuit = [&] { ++quits; };
     auto menu = view->makeContextMenu();

@@ -96,7 +96,8 @@ TEST_F(Shortcuts, ACombinationOfAnotherActionIsRefusedBeforeAnyRegistration) {
                   QStringLiteral("Already used for start / pause.")},
              Case{ShortcutAction::startPause, kDown,
                   QStringLiteral("Already used for show island.")},
-             Case{ShortcutAction::startPause, kP, QStringLiteral("Already used for notch / pill.")},
+             Case{ShortcutAction::startPause, kP,
+                  QStringLiteral("Already used for top edge / pill.")},
          }) {
         EXPECT_FALSE(shortcuts.applyShortcut(c.configuration, c.action));
         EXPECT_EQ(preferences.shortcutError(), c.message);

@@ -183,7 +183,7 @@ TEST_F(MenuModelTest, IslandEntriesFollowTheIslandAndTheStoredStyle) {
         // the submenu at the preference.
         {{true, IslandStyle::pill, IslandStyle::automatic},
          QStringLiteral("Close Island"),
-         QStringLiteral("Sit in the notch"),
+         QStringLiteral("Sit at the top edge"),
          IslandStyle::automatic},
         {{false, IslandStyle::menuBarOnly, IslandStyle::menuBarOnly},
          QStringLiteral("Open Island"),
@@ -191,7 +191,7 @@ TEST_F(MenuModelTest, IslandEntriesFollowTheIslandAndTheStoredStyle) {
          IslandStyle::menuBarOnly},
         {{true, IslandStyle::pill, IslandStyle::pill},
          QStringLiteral("Close Island"),
-         QStringLiteral("Sit in the notch"),
+         QStringLiteral("Sit at the top edge"),
          IslandStyle::pill},
     };
     for (const Case& c : cases) {
@@ -202,8 +202,8 @@ TEST_F(MenuModelTest, IslandEntriesFollowTheIslandAndTheStoredStyle) {
         const MenuItem* styles = find(menu, QStringLiteral("Island style"));
         ASSERT_NE(styles, nullptr);
         EXPECT_EQ(titles(styles->submenu),
-                  (QStringList{QStringLiteral("Automatic"), QStringLiteral("Notch"),
-                               QStringLiteral("Pill"), QStringLiteral("Menu bar only")}));
+                  (QStringList{QStringLiteral("Automatic"), QStringLiteral("Top edge"),
+                               QStringLiteral("Pill"), QStringLiteral("Tray only")}));
         for (int k = 0; k < styles->submenu.size(); ++k) {
             const MenuItem& choice = styles->submenu[k];
             EXPECT_EQ(choice.action, MenuAction::selectStyle);
