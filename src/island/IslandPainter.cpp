@@ -332,9 +332,13 @@ void IslandPainter::paintMini(QPainter& p) const {
                  l.rect(C::progress), 0, accent);
     QString label = TimerModel::title(model_.mode());
     if (model_.runState() == TimerModel::RunState::paused) label += QStringLiteral(" · paused");
-    S::paintText(p, QRectF(R.left() + 57, R.top() + 22, 84, 14), label,
-                 S::font(11, QFont::DemiBold), accent, Qt::AlignLeft);
-    paintCountdown(p, C::countdown, S::font(27, QFont::Normal),
+    // Three-digit minutes and "paused" fit by getting smaller, not by running under the buttons.
+    const QRectF labelRect(R.left() + 57, R.top() + 22, 84, 14);
+    S::paintText(p, labelRect, label, S::fittedFont(label, 11, QFont::DemiBold, labelRect.width()),
+                 accent, Qt::AlignLeft);
+    paintCountdown(p, C::countdown,
+                   S::fittedFont(model_.formattedRemaining(), 27, QFont::Normal,
+                                 l.rect(C::countdown).width() - 2, true),
                    l.running ? S::white(0.97) : S::white(0.85), Qt::AlignLeft);
 
     paintIconButton(p, C::reset, QStringLiteral("arrow.counterclockwise"), 12, S::white(0.85));

@@ -192,6 +192,20 @@ double tabularTextWidth(const QString& text, const QFont& font) {
     return width;
 }
 
+QFont fittedFont(const QString& text, double pixelSize, QFont::Weight weight, double width,
+                 bool tabular) {
+    const auto measured = [&](const QFont& f) {
+        return tabular ? tabularTextWidth(text, f) : QFontMetricsF(f).horizontalAdvance(text);
+    };
+    QFont f = font(pixelSize, weight);
+    const double smallest = pixelSize * 2 / 3;
+    for (double size = pixelSize; measured(f) > width && size - 0.5 >= smallest;) {
+        size -= 0.5;
+        f = font(size, weight);
+    }
+    return f;
+}
+
 namespace {
 
 // The glyphs of the digits and the colon of one font, looked up once: the countdown is drawn from

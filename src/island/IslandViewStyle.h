@@ -31,6 +31,11 @@ inline QColor white(double opacity) {
 
 // The system sans-serif font at `pixelSize` (points of the island are pixels of the widget).
 QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
+// The font of `pixelSize` and `weight`, made smaller where `text` would not fit `width` (in half
+// pixels, down to two thirds of the size); `tabular` measures digits at the widest digit's
+// advance, as paintTabularText draws them.
+QFont fittedFont(const QString& text, double pixelSize, QFont::Weight weight, double width,
+                 bool tabular = false);
 
 // The parameters of the island outline; animating all three morphs the outline.
 struct ShapeParams {

@@ -4,10 +4,13 @@
 
 #include <cmath>
 
+#include <QFontMetricsF>
+
 #include <functional>
 
 #include "island/IslandFixture.h"
 #include "island/IslandLayout.h"
+#include "island/IslandViewStyle.h"
 
 namespace tw::test {
 namespace {
@@ -270,6 +273,40 @@ TEST(IslandLayout, TheProgressIsRepaintedOnlyWhenWhatItDrawsChanges) {
         last = step;
     }
     EXPECT_EQ(repaints, 7);
+}
+
+TEST(IslandLayout, LongTextsGetSmallerToFitTheirPlaces) {
+    const QRectF countdown = islandlayout::compute([] {
+                                 IslandLayoutInput in = base(pillMetrics());
+                                 in.expanded = true;
+                                 return in;
+                             }())
+                                 .rect(C::countdown);
+    struct Case {
+        const char* name;
+        QString text;
+        double size;
+        QFont::Weight weight;
+        double width;
+        bool tabular;
+        bool smaller;
+    } cases[] = {
+        {"a usual countdown", QStringLiteral("24:59"), 27, QFont::Normal, countdown.width() - 2,
+         true, false},
+        {"three-digit minutes", QStringLiteral("119:59"), 27, QFont::Normal, countdown.width() - 2,
+         true, true},
+        {"a paused label", QStringLiteral("Focus \u00b7 paused"), 11, QFont::DemiBold, 84, false,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QFont f = islandstyle::fittedFont(c.text, c.size, c.weight, c.width, c.tabular);
+        const double width = c.tabular ? islandstyle::tabularTextWidth(c.text, f)
+                                       : QFontMetricsF(f).horizontalAdvance(c.text);
+        EXPECT_LE(width, c.width);
+        EXPECT_EQ(f.pixelSize() < c.size, c.smaller);
+        EXPECT_GE(f.pixelSize(), c.size * 2 / 3 - 0.5);
+    }
 }
 
 }  // namespace

@@ -170,6 +170,29 @@ int main(int argc, char** argv) {
         s.run(46);
         s.island->setExpanded(true);
     });
+    // The longest values: a two-hour focus (three-digit minutes) and a paused one.
+    const auto longFocus = [](Scene& s) {
+        s.model.setFocusMinutes(120);
+        s.run(1);
+    };
+    shot("long-collapsed-running", pill(), longFocus);
+    shot("long-mini-running", pill(), [&](Scene& s) {
+        longFocus(s);
+        s.island->setExpanded(true);
+    });
+    shot("long-mini-paused", pill(), [&](Scene& s) {
+        longFocus(s);
+        s.model.toggle();
+        s.island->setExpanded(true);
+    });
+    shot("long-collapsed-paused", pill(), [&](Scene& s) {
+        longFocus(s);
+        s.model.toggle();
+    });
+    shot("long-expanded-running", stripNotch(), [&](Scene& s) {
+        longFocus(s);
+        s.island->setExpanded(true);
+    });
     shot("dragged-over-strip", pill(), [](Scene& s) {
         s.run(46);
         s.island->setNotchPreviewMetrics(stripNotch());
