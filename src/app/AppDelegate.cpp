@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "island/IslandController.h"
+#include "island/IslandViewStyle.h"
 #include "timer/TestimonialStore.h"
 #include "widget/FocusWidgetBridge.h"
 
@@ -82,6 +83,7 @@ bool AppDelegate::askToQuit() {
                                QStringLiteral(" session?");
     question.cancelLabel = QStringLiteral("Cancel");
     question.confirmLabel = QStringLiteral("Quit");
+    question.accent = islandstyle::modeColor(m.mode());
     return env_.confirmation->ask(question);
 }
 

@@ -21,6 +21,7 @@
 #include "island/IslandView.h"
 #include "island/QtScreens.h"
 #include "preferences/AppPreferences.h"
+#include "timer/TimerModel.h"
 
 namespace tw {
 
@@ -256,6 +257,7 @@ void IslandPanel::popGrabCursor() {
 void IslandPanel::popUpMenu(const QList<QuickMenuItem>& items, PointF location) {
     auto* menu = new QMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    islandstyle::styleMenu(*menu, menuAccent_);
     for (const QuickMenuItem& item : items) {
         if (item.isSeparator()) {
             menu->addSeparator();
@@ -378,6 +380,11 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
         if (c) c->quit();
     };
     panelPtr->setContentWidget(view);
+    // The quick menu's chosen item in the timer's mode colour.
+    panelPtr->setMenuAccent(islandstyle::modeColor(model.mode()));
+    QObject::connect(&model, &TimerModel::modeChanged, panelPtr, [panelPtr](TimerModel::Mode mode) {
+        panelPtr->setMenuAccent(islandstyle::modeColor(mode));
+    });
     // Without a compositor the window is cut to the island's outline.
     const QPointer<IslandView> weakView(view);
     panelPtr->setShapeProvider([weakView, panelPtr]() -> QRegion {

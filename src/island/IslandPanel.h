@@ -6,6 +6,7 @@
 // It hosts the island's content widget in a fixed-size container hanging from its top centre,
 // and hands mouse and scroll events to the controller before normal handling.
 
+#include <QColor>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
@@ -96,6 +97,11 @@ private:
     QPropertyAnimation* alphaAnimation_ = nullptr;
     QPointer<QWidget> accessibleAnnouncer_;
     std::shared_ptr<WindowHints> hints_;
+    QColor menuAccent_ = QColor(255, 138, 116);  // the selected item of the quick menu
+
+public:
+    // The accent of the quick menu (the timer's mode colour).
+    void setMenuAccent(const QColor& accent) { menuAccent_ = accent; }
 };
 
 // What the island needs of the desktop it runs on.

@@ -567,6 +567,7 @@ void IslandView::resizeEvent(QResizeEvent* event) {
 
 std::unique_ptr<QMenu> IslandView::makeContextMenu() {
     auto menu = std::make_unique<QMenu>();
+    islandstyle::styleMenu(*menu, islandstyle::modeColor(model_.mode()));
     const QPointer<IslandActions> actions(actions_);
     islandmenu::fill(*menu, actions_->contextMenu(layout_.metrics.isPill()),
                      [actions](const islandmenu::MenuEntry& entry) {

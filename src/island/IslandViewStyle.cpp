@@ -28,6 +28,22 @@ QColor modeColor(TimerModel::Mode mode) {
     return mode == TimerModel::Mode::focus ? focusColor() : breakColor();
 }
 
+void styleMenu(QMenu& menu, const QColor& accent) {
+    menu.setWindowFlag(Qt::FramelessWindowHint);
+    menu.setWindowFlag(Qt::NoDropShadowWindowHint);
+    menu.setAttribute(Qt::WA_TranslucentBackground);
+    menu.setStyleSheet(
+        QStringLiteral("QMenu { background: #161616; color: rgba(255, 255, 255, 235);"
+                       " border: 1px solid rgba(255, 255, 255, 28); border-radius: 10px;"
+                       " padding: 6px; font-size: 13px; }"
+                       "QMenu::item { padding: 5px 22px 5px 12px; border-radius: 6px; }"
+                       "QMenu::item:selected { background: %1; color: #121212; }"
+                       "QMenu::item:disabled { color: rgba(255, 255, 255, 90); }"
+                       "QMenu::separator { height: 1px; background: rgba(255, 255, 255, 22);"
+                       " margin: 5px 8px; }")
+            .arg(accent.name()));
+}
+
 QFont font(double pixelSize, QFont::Weight weight) {
     static const QString family = [] {
         QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QList>
+#include <QMenu>
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
@@ -21,6 +22,8 @@ namespace tw::islandstyle {
 QColor focusColor();
 QColor breakColor();
 QColor modeColor(TimerModel::Mode mode);
+// Gives a menu the island's dark look: a near-black rounded panel, the chosen item in `accent`.
+void styleMenu(QMenu& menu, const QColor& accent);
 
 // Shades of white on the black island.
 inline QColor white(double opacity) {

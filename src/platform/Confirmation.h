@@ -3,6 +3,7 @@
 // Asking the user to confirm an action, with a Cancel and a confirming button. The question is
 // modal: `ask` returns once the user has answered (the event loop runs meanwhile).
 
+#include <QColor>
 #include <QString>
 
 namespace tw {
@@ -15,6 +16,7 @@ public:
         QString informativeText;  // what happens
         QString confirmLabel;     // the confirming button, right of Cancel
         QString cancelLabel;      // the default and escape button
+        QColor accent;            // the confirming button's colour; invalid: the theme's
     };
 
     virtual ~Confirmation() = default;

@@ -5,16 +5,21 @@
 #include <QFont>
 #include <QImage>
 #include <QLinearGradient>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTextStream>
 #include <functional>
 #include <memory>
+#include <tuple>
 
+#include "island/IslandMenuModel.h"
 #include "island/IslandState.h"
 #include "island/IslandView.h"
 #include "island/IslandViewStyle.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
+#include "platform/linux/MessageBoxConfirmation.h"
 #include "preferences/AppPreferences.h"
 #include "timer/TimerModel.h"
 
@@ -254,5 +259,32 @@ int main(int argc, char** argv) {
         s.run(46);
         s.island->setExpanded(true);
     });
+    // The dark menus and the quit question beside the island.
+    const auto save = [&](const QString& name, QWidget& widget) {
+        widget.ensurePolished();
+        widget.adjustSize();
+        const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+        const bool saved = widget.grab().save(path);
+        QTextStream(stdout) << (saved ? "" : "FAILED ") << path << '\n';
+        ok = saved && ok;
+    };
+    for (const auto& [name, mode, tray] :
+         {std::tuple{"island-menu-focus", Mode::focus, true},
+          std::tuple{"island-menu-break-no-tray", Mode::rest, false}}) {
+        QMenu menu;
+        islandstyle::styleMenu(menu, islandstyle::modeColor(mode));
+        islandmenu::fill(menu, islandmenu::contextMenu(true, false, false, tray),
+                         [](const islandmenu::MenuEntry&) {});
+        save(QString::fromLatin1(name), menu);
+    }
+    Confirmation::Question question;
+    question.title = QStringLiteral("Tarnwhistle");
+    question.text = QStringLiteral("Quit Tarnwhistle?");
+    question.informativeText = QStringLiteral("Quit and end the 119:59 focus session?");
+    question.cancelLabel = QStringLiteral("Cancel");
+    question.confirmLabel = QStringLiteral("Quit");
+    question.accent = islandstyle::modeColor(Mode::focus);
+    const std::unique_ptr<QMessageBox> box = makeQuestionBox(question);
+    save(QStringLiteral("quit-question"), *box);
     return ok ? 0 : 1;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QPointer>
+#include <memory>
 
 #include "platform/Confirmation.h"
 
 class QMessageBox;
+class QPushButton;
 
 namespace tw {
 
@@ -20,5 +22,9 @@ public:
 private:
     QPointer<QMessageBox> box_;
 };
+
+// The question's message box, not yet shown; `confirmButton` receives its confirming button.
+std::unique_ptr<QMessageBox> makeQuestionBox(const Confirmation::Question& question,
+                                             QPushButton** confirmButton = nullptr);
 
 }  // namespace tw
