@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QPointer>
-#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -27,16 +26,7 @@ QString CompletionCelebration::subtitle() const {
 
 QString CompletionCelebration::summaryLine() const {
     if (!summary) return {};
-    QStringList parts;
-    parts << QString::number(summary->minutes) + QStringLiteral(" min focused");
-    if (summary->drifts >= 1) {
-        parts << QString::number(summary->drifts) + QStringLiteral(" drift") +
-                     (summary->drifts == 1 ? QString() : QStringLiteral("s")) +
-                     QStringLiteral(" stopped");
-    }
-    if (glance && glance->streak >= 2)
-        parts << QString::number(glance->streak) + QStringLiteral("-day streak");
-    return parts.join(QStringLiteral(" · "));
+    return summary->line(glance ? glance->streak : 0);
 }
 
 std::optional<QString> CompletionCelebration::topDistractionLine() const {

@@ -1,6 +1,7 @@
 #include "timer/TimerModel.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -41,6 +42,17 @@ double tickDelay(Instant endDate, Instant now) {
 }
 
 }  // namespace
+
+QString TimerModel::SessionSummary::line(qint64 streak) const {
+    QStringList parts;
+    parts << QString::number(minutes) + QStringLiteral(" min focused");
+    if (drifts >= 1) {
+        parts << QString::number(drifts) + QStringLiteral(" drift") +
+                     (drifts == 1 ? QString() : QStringLiteral("s")) + QStringLiteral(" stopped");
+    }
+    if (streak >= 2) parts << QString::number(streak) + QStringLiteral("-day streak");
+    return parts.join(QStringLiteral(" · "));
+}
 
 QString TimerModel::rawValue(RunState s) {
     switch (s) {

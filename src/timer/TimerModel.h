@@ -35,6 +35,9 @@ public:
         qint64 minutes = 0;
         qint64 drifts = 0;
         Instant endedAt;
+        // The line shown with a completed focus session, with the streak of days it belongs to:
+        // "25 min focused · 3 drifts stopped · 4-day streak" (drifts from 1, a streak from 2).
+        QString line(qint64 streak) const;
         friend bool operator==(const SessionSummary&, const SessionSummary&) = default;
     };
 
