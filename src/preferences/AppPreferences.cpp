@@ -97,6 +97,7 @@ AppPreferences::AppPreferences(UserDefaults& defaults, QObject* parent)
     chimeMuted_ = defaults_.boolValue(key(chimeMutedKey));
     chimeVolume_ = readChimeVolume(defaults_);
     celebrationsEnabled_ = readTrueByDefault(defaults_, key(celebrationsEnabledKey));
+    phaseEndNotification_ = readTrueByDefault(defaults_, key(phaseEndNotificationKey));
     testimonialPrompted_ = defaults_.boolValue(key(testimonialPromptedKey));
     testimonialSubmitted_ = defaults_.boolValue(key(testimonialSubmittedKey));
     displayChoice_ = defaults_.string(key(displayChoiceKey)).value_or(QString());
@@ -171,6 +172,12 @@ void AppPreferences::setCelebrationsEnabled(bool value) {
     celebrationsEnabled_ = value;
     Q_EMIT celebrationsEnabledChanged(value);
     defaults_.setBool(key(celebrationsEnabledKey), value);
+}
+
+void AppPreferences::setPhaseEndNotification(bool value) {
+    phaseEndNotification_ = value;
+    Q_EMIT phaseEndNotificationChanged(value);
+    defaults_.setBool(key(phaseEndNotificationKey), value);
 }
 
 void AppPreferences::setTestimonialPrompted(bool value) {

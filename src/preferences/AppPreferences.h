@@ -32,6 +32,7 @@ public:
     static constexpr const char* chimeMutedKey = "chimeMuted";
     static constexpr const char* chimeVolumeKey = "chimeVolume";
     static constexpr const char* celebrationsEnabledKey = "celebrationsEnabled";
+    static constexpr const char* phaseEndNotificationKey = "phaseEndNotification";
     static constexpr const char* testimonialPromptedKey = "testimonialPrompted";
     static constexpr const char* testimonialSubmittedKey = "testimonialSubmitted";
     static constexpr const char* displayChoiceKey = "displayChoice";
@@ -58,6 +59,8 @@ public:
     bool chimeMuted() const { return chimeMuted_; }
     double chimeVolume() const { return chimeVolume_; }
     bool celebrationsEnabled() const { return celebrationsEnabled_; }
+    // A desktop notification when a phase runs out.
+    bool phaseEndNotification() const { return phaseEndNotification_; }
     bool testimonialPrompted() const { return testimonialPrompted_; }
     bool testimonialSubmitted() const { return testimonialSubmitted_; }
     const QString& displayChoice() const { return displayChoice_; }
@@ -89,6 +92,7 @@ public:
     // Stored as given; the clamp applies when reading at start and in effectiveChimeVolume().
     void setChimeVolume(double value);
     void setCelebrationsEnabled(bool value);
+    void setPhaseEndNotification(bool value);
     void setTestimonialPrompted(bool value);
     void setTestimonialSubmitted(bool value);
     void setDisplayChoice(const QString& value);
@@ -134,6 +138,7 @@ Q_SIGNALS:
     void chimeMutedChanged(bool value);
     void chimeVolumeChanged(double value);
     void celebrationsEnabledChanged(bool value);
+    void phaseEndNotificationChanged(bool value);
     void testimonialPromptedChanged(bool value);
     void testimonialSubmittedChanged(bool value);
     void displayChoiceChanged(const QString& value);
@@ -166,6 +171,7 @@ private:
     bool chimeMuted_ = false;
     double chimeVolume_ = defaultChimeVolume;
     bool celebrationsEnabled_ = true;
+    bool phaseEndNotification_ = true;
     bool testimonialPrompted_ = false;
     bool testimonialSubmitted_ = false;
     QString displayChoice_;

@@ -62,6 +62,7 @@ TEST(AppPreferences, EmptyDefaultsGiveTheDefaults) {
     EXPECT_EQ(p.chimeVolume(), 0.65);
     EXPECT_FLOAT_EQ(p.effectiveChimeVolume(), 0.65f);
     EXPECT_TRUE(p.celebrationsEnabled());
+    EXPECT_TRUE(p.phaseEndNotification());
     EXPECT_FALSE(p.testimonialPrompted());
     EXPECT_FALSE(p.testimonialSubmitted());
     EXPECT_EQ(p.displayChoice(), QStringLiteral("follow"));
@@ -121,6 +122,10 @@ TEST(AppPreferences, RepairsWhatIsStored) {
          [](auto& p) { return p.celebrationsEnabled(); }},
         {"celebrations as an integer", object("celebrationsEnabled", 0),
          [](auto& p) { return p.celebrationsEnabled(); }},
+        {"phase end notification false", object("phaseEndNotification", false),
+         [](auto& p) { return !p.phaseEndNotification(); }},
+        {"phase end notification as a string", object("phaseEndNotification", QStringLiteral("NO")),
+         [](auto& p) { return p.phaseEndNotification(); }},
         {"menu bar icon false", object("menuBarIconEnabled", false),
          [](auto& p) { return !p.menuBarIconEnabled(); }},
         {"plain boolean from a number", object("websiteBlockingEnabled", 1),
@@ -213,6 +218,7 @@ TEST(AppPreferences, WritesEachSettingWithItsKind) {
     p.setChimeMuted(false);
     p.setChimeVolume(1.0);
     p.setCelebrationsEnabled(false);
+    p.setPhaseEndNotification(false);
     p.setMenuBarIconEnabled(true);
     p.setFocusStartShortcut(QStringLiteral("DND On"));
     p.setDisplayChoice(QStringLiteral("DEL-1"));
@@ -227,6 +233,7 @@ TEST(AppPreferences, WritesEachSettingWithItsKind) {
     EXPECT_EQ(type("chimeMuted"), QCborValue::False);
     EXPECT_EQ(type("chimeVolume"), QCborValue::Double);  // a double even when whole
     EXPECT_EQ(type("celebrationsEnabled"), QCborValue::False);
+    EXPECT_EQ(type("phaseEndNotification"), QCborValue::False);
     EXPECT_EQ(type("menuBarIconEnabled"), QCborValue::True);
     EXPECT_EQ(defaults.string(k("focusStartShortcut")), QStringLiteral("DND On"));
     EXPECT_EQ(defaults.string(k("displayChoice")), QStringLiteral("DEL-1"));
@@ -264,6 +271,7 @@ TEST(AppPreferences, ValuesSurviveARestart) {
         p.setChimeMuted(true);
         p.setChimeVolume(0.4);
         p.setCelebrationsEnabled(false);
+        p.setPhaseEndNotification(false);
         p.setTestimonialPrompted(true);
         p.setTestimonialSubmitted(true);
         p.setIslandStyle(IslandStyle::pill);
@@ -285,6 +293,7 @@ TEST(AppPreferences, ValuesSurviveARestart) {
     EXPECT_EQ(p.chimeVolume(), 0.4);
     EXPECT_EQ(p.effectiveChimeVolume(), 0.0f);
     EXPECT_FALSE(p.celebrationsEnabled());
+    EXPECT_FALSE(p.phaseEndNotification());
     EXPECT_TRUE(p.testimonialPrompted());
     EXPECT_TRUE(p.testimonialSubmitted());
     EXPECT_EQ(p.islandStyle(), IslandStyle::pill);
@@ -318,12 +327,15 @@ TEST(AppPreferences, PublishesEveryAssignmentBeforeWriting) {
     QSignalSpy style(&p, &AppPreferences::islandStyleChanged);
     QSignalSpy shortcuts(&p, &AppPreferences::shortcutsChanged);
     QSignalSpy recording(&p, &AppPreferences::recordingShortcutChanged);
+    QSignalSpy notification(&p, &AppPreferences::phaseEndNotificationChanged);
     p.setIslandStyle(IslandStyle::notch);
+    p.setPhaseEndNotification(true);
     p.setShortcut(ShortcutAction::startPause, kStartPause);
     p.setRecordingShortcut(std::nullopt);
     EXPECT_EQ(style.size(), 1);
     EXPECT_EQ(shortcuts.size(), 1);
     EXPECT_EQ(recording.size(), 1);
+    EXPECT_EQ(notification.size(), 1);
 }
 
 TEST(AppPreferences, EffectiveChimeVolume) {
