@@ -12,7 +12,12 @@
 
 #include "common/PrivateBus.h"
 #include "common/TestSupport.h"
+#include "platform/UserDefaults.h"
+#include "platform/fake/FakeScheduler.h"
 #include "platform/linux/FreedesktopNotifications.h"
+#include "preferences/AppPreferences.h"
+#include "shell/PhaseEndNotifier.h"
+#include "timer/TimerModel.h"
 
 using tw::FreedesktopNotifications;
 using tw::NotificationError;
@@ -174,6 +179,31 @@ TEST_F(FreedesktopNotificationsTest, WithoutAServiceTheAnswerIsUnavailable) {
         EXPECT_FALSE(result.ok()) << c.name;
         EXPECT_EQ(result.error.kind, NotificationError::Kind::unavailable) << c.name;
     }
+}
+
+TEST_F(FreedesktopNotificationsTest, TheServersActionStartsTheBreak) {
+    using Mode = tw::TimerModel::Mode;
+    offerServer();
+    tw::test::ScopedTimeZone zone("UTC");
+    tw::FakeScheduler clock(tw::test::at("UTC", 2025, 3, 7, 10, 0));
+    tw::UserDefaults defaults;
+    tw::AppPreferences prefs(defaults);
+    tw::TimerModel model(prefs, defaults, clock, nullptr);
+    FreedesktopNotifications notifications(clientBus);
+    tw::PhaseEndNotifier notifier(model, prefs, notifications);
+
+    model.toggle();
+    clock.advance(1500);
+    ASSERT_TRUE(waitUntil([&] { return notifier.currentID().has_value(); }));
+    ASSERT_EQ(server.calls.size(), 1);
+    EXPECT_EQ(server.calls[0].summary, "Focus complete");
+    EXPECT_EQ(server.calls[0].body, "25 min focused");
+    EXPECT_EQ(server.calls[0].actions, (QStringList{"start-next-phase", "Start break"}));
+    EXPECT_EQ(model.runState(), tw::TimerModel::RunState::idle);
+
+    emitSignal(QStringLiteral("ActionInvoked"), {*notifier.currentID(), "start-next-phase"});
+    ASSERT_TRUE(waitUntil([&] { return model.runState() == tw::TimerModel::RunState::running; }));
+    EXPECT_EQ(model.mode(), Mode::rest);
 }
 
 }  // namespace
