@@ -25,6 +25,7 @@ class TestimonialStore;
 class FocusWidgetBridge;
 class GlobalShortcuts;
 class HotKeys;
+class Notifications;
 class StatusService;
 class SystemEvents;
 class TimerModel;
@@ -38,6 +39,7 @@ struct AppEnvironment {
     SystemEvents& systemEvents;
     DriftLog& driftLog;
     HotKeys& hotKeys;                                   // the system-wide shortcuts
+    Notifications& notifications;                       // the desktop's notifications
     std::function<std::unique_ptr<Sound>()> loadChime;  // may answer null
     std::function<void()> terminate;                    // ends the process's event loop
     // Where the showIsland request is heard and the status object is published; a disconnected
@@ -124,6 +126,7 @@ private:
     void wireDesktopWidget();
     void wireIsland();
     void listenForShowIsland();
+    void wirePhaseEndNotification();
     void wireFocusShortcuts();
     void wireTray();
     void wireGlobalShortcuts();

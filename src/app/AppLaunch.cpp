@@ -10,6 +10,7 @@
 #include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
 #include "shell/MenuBarController.h"
+#include "shell/PhaseEndNotifier.h"
 #include "timer/TestimonialStore.h"
 #include "timer/TimerModel.h"
 #include "widget/FocusWidgetBridge.h"
@@ -26,6 +27,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     //      phaseCompleted) and refreshes when the client's connection changes.
     listenForShowIsland();  // 7. a second copy's request
     // 8-9. The cloud client and the event emitter (with the ntfy notifier).
+    wirePhaseEndNotification();  // the desktop notification when a phase runs out
     // 10-11. The application hider and the site blocker (onWarning → handleSiteWarning,
     //        onBlocked → the island's showBlockedSite).
     wireFocusShortcuts();  // 12-13. Do Not Disturb follows focus activity
@@ -78,6 +80,12 @@ void AppDelegate::listenForShowIsland() {
     env_.sessionBus.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
                             QLatin1String(SingleInstance::kInterface),
                             QLatin1String(SingleInstance::kShowIsland), this, SLOT(onShowIsland()));
+}
+
+void AppDelegate::wirePhaseEndNotification() {
+    // Follows the model's announced phase ends and the preference from now on; its button starts
+    // the next phase on the model, as the completion card's does.
+    new PhaseEndNotifier(model(), *preferences_, env_.notifications, this);
 }
 
 void AppDelegate::wireFocusShortcuts() {

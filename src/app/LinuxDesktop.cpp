@@ -6,6 +6,7 @@
 #include "island/IslandPanel.h"
 #include "platform/linux/DesktopReducedMotion.h"
 #include "platform/linux/DesktopTrayHost.h"
+#include "platform/linux/FreedesktopNotifications.h"
 #include "platform/linux/MessageBoxConfirmation.h"
 #include "platform/linux/PortalHotKeys.h"
 #include "platform/linux/UnavailableHotKeys.h"
@@ -51,6 +52,10 @@ decltype(AppEnvironment::makeIsland) desktopIslandFactory() {
         return makeDesktopIsland(model, preferences, scheduler, drifts, testimonials,
                                  std::move(parts), parent);
     };
+}
+
+std::unique_ptr<Notifications> createNotifications(QObject* parent) {
+    return std::make_unique<FreedesktopNotifications>(QDBusConnection::sessionBus(), parent);
 }
 
 std::unique_ptr<Confirmation> createConfirmation() {

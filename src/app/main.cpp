@@ -12,6 +12,7 @@
 #include "app/SingleInstance.h"
 #include "platform/Confirmation.h"
 #include "platform/HotKeys.h"
+#include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "platform/linux/ChimeSound.h"
 #include "platform/linux/DisplayProbe.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     tw::LinuxSystemEvents events(scheduler, options);
     const std::unique_ptr<tw::HotKeys> hotKeys = tw::createSystemHotKeys();
     const std::unique_ptr<tw::Confirmation> confirmation = tw::createConfirmation();
+    const std::unique_ptr<tw::Notifications> notifications = tw::createNotifications();
 
     tw::AppDelegate delegate(tw::AppEnvironment{
         standard,
@@ -89,6 +91,7 @@ int main(int argc, char** argv) {
         events,
         tw::DriftLog::shared(),
         *hotKeys,
+        *notifications,
         [] { return tw::loadCompletionChime(); },
         [] { QCoreApplication::exit(0); },
         QDBusConnection::sessionBus(),

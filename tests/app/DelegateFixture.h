@@ -10,6 +10,7 @@
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeHotKeys.h"
+#include "platform/fake/FakeNotifications.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeSystemEvents.h"
@@ -32,6 +33,7 @@ protected:
     DriftLog drifts{dir.filePath(QStringLiteral("drift-log.json")), scheduler.now()};
     FakeSound::Log chime;
     FakeHotKeys hotKeys;
+    FakeNotifications notifications;
     MessageBoxConfirmation confirmation;
     int terminations = 0;
     decltype(AppEnvironment::makeIsland) makeIsland;
@@ -46,6 +48,7 @@ protected:
             events,
             drifts,
             hotKeys,
+            notifications,
             [this] { return std::make_unique<FakeSound>(&chime); },
             [this] { ++terminations; },
             bus,

@@ -1,4 +1,5 @@
-// How the launch connects the tray menu and the actions for other programs to the timer.
+// How the launch connects the tray menu, the phase-end notification and the actions for other
+// programs to the timer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,10 +14,12 @@
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeHotKeys.h"
+#include "platform/fake/FakeNotifications.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSystemEvents.h"
 #include "preferences/AppPreferences.h"
 #include "shell/MenuBarController.h"
+#include "shell/PhaseEndNotifier.h"
 #include "timer/DriftLog.h"
 #include "timer/TimerModel.h"
 
@@ -70,4 +73,19 @@ TEST_F(TrayAndIntentsWiring, TrayIconFollowsThePreferenceFromLaunch) {
     drainEvents();
     ASSERT_NE(bar->statusItem(), nullptr);
     EXPECT_EQ(bar->toolTip(), QStringLiteral("Tarnwhistle \u2014 Idle \u00B7 Focus 25 min"));
+}
+
+TEST_F(TrayAndIntentsWiring, APhaseThatRunsOutIsNotifiedAndItsButtonStartsTheNextPhase) {
+    AppDelegate& d = launch();
+    d.model().toggle();
+    scheduler.advance(1500);
+    drainEvents();
+    ASSERT_EQ(notifications.sent().size(), 1);
+    EXPECT_EQ(notifications.sent()[0].summary, QStringLiteral("Focus complete"));
+    auto* notifier = d.findChild<PhaseEndNotifier*>();
+    ASSERT_NE(notifier, nullptr);
+    ASSERT_TRUE(notifier->currentID());
+    notifications.invoke(*notifier->currentID(), QLatin1String(PhaseEndNotifier::kStartNextKey));
+    EXPECT_EQ(d.model().runState(), TimerModel::RunState::running);
+    EXPECT_EQ(d.model().mode(), TimerModel::Mode::rest);
 }
