@@ -183,7 +183,6 @@ TEST_F(FreedesktopNotificationsTest, WithoutAServiceTheAnswerIsUnavailable) {
 
 TEST_F(FreedesktopNotificationsTest, TheServersActionStartsTheBreak) {
     using Mode = tw::TimerModel::Mode;
-    offerServer();
     tw::test::ScopedTimeZone zone("UTC");
     tw::FakeScheduler clock(tw::test::at("UTC", 2025, 3, 7, 10, 0));
     tw::UserDefaults defaults;
@@ -191,6 +190,8 @@ TEST_F(FreedesktopNotificationsTest, TheServersActionStartsTheBreak) {
     tw::TimerModel model(prefs, defaults, clock, nullptr);
     FreedesktopNotifications notifications(clientBus);
     tw::PhaseEndNotifier notifier(model, prefs, notifications);
+    // The service appears after the program started, as one the bus starts on demand does.
+    offerServer();
 
     model.toggle();
     clock.advance(1500);
