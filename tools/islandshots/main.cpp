@@ -27,7 +27,7 @@ namespace {
 
 using namespace tw;
 
-constexpr double kScale = 2;
+constexpr double kScale = 2;  // device pixels per point, unless a picture asks for another
 constexpr int kCanvasWidth = 640;
 constexpr int kCanvasHeight = 270;
 constexpr double kMenuBar = 28;
@@ -120,16 +120,16 @@ void paintBackdrop(QPainter& p, const IslandMetrics& metrics) {
 }
 
 bool shoot(const QString& dir, const QString& name, IslandMetrics metrics,
-           const std::function<void(Scene&)>& prepare) {
+           const std::function<void(Scene&)>& prepare, double scale = kScale) {
     Scene scene(metrics);
     prepare(scene);
     scene.view->finishAnimations();
     IslandView& view = *scene.view;
     const IslandMetrics shown =
         scene.island->notchPreviewMetrics().value_or(scene.island->metrics());
-    QImage image(static_cast<int>(kCanvasWidth * kScale), static_cast<int>(kCanvasHeight * kScale),
+    QImage image(static_cast<int>(kCanvasWidth * scale), static_cast<int>(kCanvasHeight * scale),
                  QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(kScale);
+    image.setDevicePixelRatio(scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     paintBackdrop(p, shown);
@@ -160,6 +160,12 @@ int main(int argc, char** argv) {
     const auto shot = [&](const char* name, IslandMetrics m, std::function<void(Scene&)> prepare) {
         ok = shoot(dir, QString::fromLatin1(name), m, prepare) && ok;
     };
+    // The longest texts at scale 1 as well: text rounds differently there.
+    const auto shotAtBothScales = [&](const char* name, IslandMetrics m,
+                                      std::function<void(Scene&)> prepare) {
+        ok = shoot(dir, QString::fromLatin1(name), m, prepare) && ok;
+        ok = shoot(dir, QString::fromLatin1(name) + QStringLiteral("-scale1"), m, prepare, 1) && ok;
+    };
 
     shot("collapsed-idle", pill(), [](Scene&) {});
     shot("collapsed-running", pill(), [](Scene& s) { s.run(46); });
@@ -180,21 +186,21 @@ int main(int argc, char** argv) {
         s.model.setFocusMinutes(120);
         s.run(1);
     };
-    shot("long-collapsed-running", pill(), longFocus);
-    shot("long-mini-running", pill(), [&](Scene& s) {
+    shotAtBothScales("long-collapsed-running", pill(), longFocus);
+    shotAtBothScales("long-mini-running", pill(), [&](Scene& s) {
         longFocus(s);
         s.island->setExpanded(true);
     });
-    shot("long-mini-paused", pill(), [&](Scene& s) {
+    shotAtBothScales("long-mini-paused", pill(), [&](Scene& s) {
         longFocus(s);
         s.model.toggle();
         s.island->setExpanded(true);
     });
-    shot("long-collapsed-paused", pill(), [&](Scene& s) {
+    shotAtBothScales("long-collapsed-paused", pill(), [&](Scene& s) {
         longFocus(s);
         s.model.toggle();
     });
-    shot("long-expanded-running", stripNotch(), [&](Scene& s) {
+    shotAtBothScales("long-expanded-running", stripNotch(), [&](Scene& s) {
         longFocus(s);
         s.island->setExpanded(true);
     });
