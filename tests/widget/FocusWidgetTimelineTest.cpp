@@ -29,9 +29,15 @@ FocusWidgetSnapshot snapshot(const char* mode, const char* state,
     FocusWidgetSnapshot s;
     s.mode = QLatin1String(mode);
     s.state = QLatin1String(state);
-    s.time = QStringLiteral("7:12");  // never shown
+    s.time = QStringLiteral("7:12");  // shown only while paused
     if (endInSeconds) s.endDate = unix(kNow) + *endInSeconds;
     s.phaseSeconds = phaseSeconds;
+    return s;
+}
+
+FocusWidgetSnapshot paused(const char* mode, const char* time, qint64 phaseSeconds = 1500) {
+    FocusWidgetSnapshot s = snapshot(mode, "paused", {}, phaseSeconds);
+    s.time = QLatin1String(time);
     return s;
 }
 
@@ -82,9 +88,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "0:01", "On a break", 60},
         TimelineCase{"running without an end date", snapshot("Focus", "running", {}, 2700), 1,
                      "45:00", "45:00", "Focusing now", 60},
-        TimelineCase{"paused shows the phase length", snapshot("Focus", "paused", 300), 1, "25:00",
-                     "25:00", "Paused", 900},
-        TimelineCase{"paused break", snapshot("Break", "paused", {}, 300), 1, "5:00", "5:00",
+        TimelineCase{"paused shows the time left when it paused, not the length of its phase",
+                     paused("Focus", "24:28"), 1, "24:28", "24:28", "Paused", 900},
+        TimelineCase{"paused, an end date left", snapshot("Focus", "paused", 300), 1, "7:12",
+                     "7:12", "Paused", 900},
+        TimelineCase{"paused break", paused("Break", "3:05", 300), 1, "3:05", "3:05", "Paused",
+                     900},
+        TimelineCase{"paused, time unreadable", paused("Break", "soon", 300), 1, "5:00", "5:00",
                      "Paused", 900},
         TimelineCase{"state compared exactly", snapshot("Focus", "Running", 630), 1, "25:00",
                      "25:00", "Ready when you are", 900},
@@ -107,6 +117,20 @@ TEST(FocusWidgetTimeline, SecondsAreRoundedUpAndNeverBelowZero) {
     for (const auto& c : cases) {
         const FocusWidgetEntry e{kNow, snapshot("Focus", "running", c.left)};
         EXPECT_EQ(countdown(secondsShown(e)), QLatin1String(c.shown)) << c.left;
+    }
+}
+
+TEST(FocusWidgetTimeline, PausedTimeIsReadAsMinutesAndSecondsElseThePhaseLengthIsShown) {
+    const struct {
+        const char* time;
+        const char* shown;
+    } cases[] = {{"24:28", "24:28"}, {"0:00", "0:00"},     {"84:10", "84:10"},
+                 {"007:05", "7:05"}, {"7:60", "25:00"},    {"7:5", "25:00"},
+                 {":05", "25:00"},   {"-1:00", "25:00"},   {"1:2x", "25:00"},
+                 {"", "25:00"},      {"1:00:00", "25:00"}, {"1234567890123456:00", "25:00"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(countdown(secondsShown({kNow, paused("Focus", c.time)})), QLatin1String(c.shown))
+            << c.time;
     }
 }
 
@@ -158,8 +182,8 @@ TEST(FocusWidgetTimeline, TextFormsForStatusBars) {
         int percentage;
     } classes[] = {{snapshot("Break", "running", 150, 300), "break", 50},
                    {snapshot("Break", "running", -3, 300), "break", 100},
-                   {snapshot("Focus", "paused", {}), "paused", 0},
-                   {snapshot("Break", "paused", {}), "paused", 0},
+                   {paused("Focus", "24:28"), "paused", 2},
+                   {paused("Break", "2:30", 300), "paused", 50},
                    {snapshot("Focus", "idle", {}), "idle", 0},
                    {snapshot("Focus", "stopped", 100), "idle", 0}};
     for (const auto& c : classes) {
@@ -276,7 +300,7 @@ TEST_F(SuiteFile, HostShowsEachEntryAndSeesChangesOnlyAtTheReloadDate) {
     EXPECT_TRUE(host.isWaiting());
 
     // The application pauses; the widget learns of it at its reload date, not before.
-    store(snapshot("Focus", "paused", {}, 1500));
+    store(paused("Focus", "24:28"));
     now = kNow.addMSecs(59999);  // a timer that fires a little early finds nothing new
     host.wake();
     EXPECT_EQ(shown.size(), 1u);
@@ -286,7 +310,7 @@ TEST_F(SuiteFile, HostShowsEachEntryAndSeesChangesOnlyAtTheReloadDate) {
     now = kNow.addSecs(60);
     host.wake();
     EXPECT_EQ(host.reloads(), 2);
-    EXPECT_EQ(shown.back(), QStringLiteral("25:00 Paused"));
+    EXPECT_EQ(shown.back(), QStringLiteral("24:28 Paused"));
     EXPECT_EQ(host.nextWake(), now.addSecs(900));
 
     // Idle and paused timelines wait a quarter of an hour.

@@ -111,7 +111,8 @@ TEST_F(WidgetProgram, PrintShowsTheDefaultWhenNothingUsableIsStored) {
     paused.state = QStringLiteral("paused");
     paused.time = QStringLiteral("3:10");
     store(paused);
-    EXPECT_EQ(run(kWidget, {QStringLiteral("--print")}), QStringLiteral("Focus 25:00 · Paused\n"));
+    EXPECT_EQ(run(kWidget, {QStringLiteral("--print")}), QStringLiteral("Focus 3:10 · Paused\n"))
+        << "the time left, not the phase length";
 }
 
 TEST_F(WidgetProgram, WaybarPrintsOneJsonObjectPerUpdate) {

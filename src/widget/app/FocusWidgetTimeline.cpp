@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace tw {
 
@@ -20,6 +21,23 @@ double unixSeconds(const QDateTime& t) {
 
 bool isRunning(const FocusWidgetSnapshot& s) {
     return s.state == kRunning;
+}
+
+// The snapshot's "%d:%02d" time as seconds; none for anything else. Up to 15 digits of minutes,
+// which cannot overflow.
+std::optional<qint64> clockSeconds(const QString& time) {
+    constexpr qsizetype kMaxMinuteDigits = 15;
+    const qsizetype colon = time.indexOf(QLatin1Char(':'));
+    if (colon <= 0 || colon > kMaxMinuteDigits || time.size() != colon + 3) return std::nullopt;
+    qint64 minutes = 0;
+    for (qsizetype i = 0; i < colon; ++i) {
+        if (!time[i].isDigit()) return std::nullopt;
+        minutes = minutes * 10 + time[i].digitValue();
+    }
+    const QChar tens = time[colon + 1];
+    const QChar ones = time[colon + 2];
+    if (!tens.isDigit() || !ones.isDigit() || tens.digitValue() > 5) return std::nullopt;
+    return minutes * 60 + tens.digitValue() * 10 + ones.digitValue();
 }
 
 // Rounded up to a whole second; values beyond the 64-bit range saturate.
@@ -84,6 +102,9 @@ qint64 secondsShown(const FocusWidgetEntry& entry) {
     const FocusWidgetSnapshot& s = entry.snapshot;
     if (isRunning(s) && s.endDate) {
         return std::max<qint64>(ceilSeconds(*s.endDate - unixSeconds(entry.date)), 0);
+    }
+    if (s.state == kPaused) {
+        if (const auto left = clockSeconds(s.time)) return *left;
     }
     return s.phaseSeconds;
 }

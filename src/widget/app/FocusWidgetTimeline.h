@@ -55,7 +55,8 @@ struct FocusWidgetTimeline {
 namespace widget_text {
 
 // Running with an end date: the time from the entry's date to the end, rounded up, never below
-// zero. Otherwise the phase length (a paused or idle snapshot shows its full phase).
+// zero. Paused: the time left when it paused (the snapshot's time). Otherwise, and for a paused
+// time that is not "%d:%02d", the phase length.
 qint64 secondsShown(const FocusWidgetEntry& entry);
 // "%d:%02d": whole minutes (not capped at 59), then seconds.
 QString countdown(qint64 seconds);
