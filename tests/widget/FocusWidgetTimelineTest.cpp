@@ -6,9 +6,13 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <vector>
 
+#include "common/TestSupport.h"
+#include "platform/UserDefaults.h"
 #include "widget/app/FocusWidgetHost.h"
 #include "widget/app/FocusWidgetProvider.h"
 #include "widget/app/FocusWidgetTimeline.h"
@@ -17,6 +21,7 @@ namespace tw {
 namespace {
 
 using namespace widget_text;
+using test::waitUntil;
 
 const QDateTime kNow(QDate(2025, 3, 7), QTime(10, 0), QTimeZone::utc());
 
@@ -284,7 +289,7 @@ TEST_F(SuiteFile, ProviderAnswersFromTheSuiteAtItsClock) {
     EXPECT_EQ(later.reloadAfter, now.addSecs(60));
 }
 
-TEST_F(SuiteFile, HostShowsEachEntryAndSeesChangesOnlyAtTheReloadDate) {
+TEST_F(SuiteFile, HostShowsEachEntryAndReloadsAtTheReloadDate) {
     QDateTime now = kNow;
     const FocusWidgetProvider provider(path, [&] { return now; });
     FocusWidgetHost host(provider);
@@ -299,7 +304,8 @@ TEST_F(SuiteFile, HostShowsEachEntryAndSeesChangesOnlyAtTheReloadDate) {
     EXPECT_EQ(host.nextWake(), kNow.addSecs(60));
     EXPECT_TRUE(host.isWaiting());
 
-    // The application pauses; the widget learns of it at its reload date, not before.
+    // The application pauses. Should the word from the file system not come (no events are
+    // handled here), the widget learns of it at its reload date.
     store(paused("Focus", "24:28"));
     now = kNow.addMSecs(59999);  // a timer that fires a little early finds nothing new
     host.wake();
@@ -323,6 +329,57 @@ TEST_F(SuiteFile, HostShowsEachEntryAndSeesChangesOnlyAtTheReloadDate) {
     EXPECT_EQ(host.reloads(), 3);
     EXPECT_EQ(shown.back(), QStringLiteral("0:00 Focusing now")) << "its end passed meanwhile";
     EXPECT_EQ(shown.size(), 3u);
+}
+
+TEST_F(SuiteFile, HostShowsEveryChangeOfTheStoredSnapshotAtOnce) {
+    // The suite's folder does not exist yet, as before the application first runs.
+    const QString folder = dir.filePath(QStringLiteral("config/tarnwhistle"));
+    path = folder + QStringLiteral("/group.dev.tarnwhistle.app.json");
+    const FocusWidgetProvider provider(path, [] { return kNow; });
+    FocusWidgetHost host(provider);
+    std::vector<QString> shown;
+    host.onEntry = [&](const FocusWidgetEntry& e) {
+        shown.push_back(countdown(secondsShown(e)) + QLatin1Char(' ') + status(e.snapshot));
+    };
+    host.start();
+    EXPECT_EQ(shown, std::vector<QString>{QStringLiteral("25:00 Ready when you are")});
+    EXPECT_EQ(host.watchedPaths(), QStringList{dir.path()});
+
+    // The clock stands still: every new entry comes from a change of the file.
+    const auto storeAsTheApplication = [&](const FocusWidgetSnapshot& s) {
+        UserDefaults(path).setData(QLatin1String(FocusWidgetSnapshot::kDefaultsKey), *s.encode());
+    };
+    const struct {
+        const char* what;
+        std::function<void()> write;
+        const char* shown;
+    } changes[] = {
+        {"started: the folder and the file made",
+         [&] { storeAsTheApplication(snapshot("Focus", "running", 630)); }, "10:30 Focusing now"},
+        {"paused: the file replaced", [&] { storeAsTheApplication(paused("Focus", "10:28")); },
+         "10:28 Paused"},
+        {"resumed: replaced again",
+         [&] { storeAsTheApplication(snapshot("Focus", "running", 628)); }, "10:28 Focusing now"},
+        {"another key of the suite, then a break",
+         [&] {
+             UserDefaults(path).setInteger(QStringLiteral("unrelated"), 1);
+             storeAsTheApplication(snapshot("Break", "running", 300, 300));
+         },
+         "5:00 On a break"},
+        {"written in place", [&] { store(paused("Break", "4:10", 300)); }, "4:10 Paused"},
+        {"removed", [&] { QFile::remove(path); }, "25:00 Ready when you are"},
+    };
+    for (const auto& c : changes) {
+        const std::size_t before = shown.size();
+        const int reloads = host.reloads();
+        c.write();
+        ASSERT_TRUE(waitUntil([&] { return shown.size() > before; }, 5000)) << c.what;
+        EXPECT_EQ(shown.back(), QLatin1String(c.shown)) << c.what;
+        EXPECT_EQ(host.reloads(), reloads + 1) << c.what << ": one reload for all its events";
+        EXPECT_TRUE(host.watchedPaths().contains(folder)) << c.what;
+    }
+    EXPECT_EQ(shown.size(), std::size(changes) + 1) << "nothing shown twice";
+    EXPECT_EQ(host.nextWake(), kNow.addSecs(900)) << "the reload date stays as the fallback";
 }
 
 }  // namespace

@@ -138,6 +138,41 @@ TEST_F(WidgetProgram, WaybarPrintsOneJsonObjectPerUpdate) {
     EXPECT_EQ(p->state(), QProcess::Running) << "it keeps running for the next update";
 }
 
+TEST_F(WidgetProgram, WaybarFollowsEachChangeOfTheSnapshotAtOnce) {
+    // Nothing stored yet, not even the folder: the application has not run.
+    QProcess* p = start(kWidget, {QStringLiteral("--waybar")});
+    const auto nextLine = [&]() -> QString {
+        // Every reload date lies a minute or more ahead: a line within seconds comes from the
+        // change just written.
+        if (!waitUntil([&] { return p->canReadLine(); }, 5000)) return QStringLiteral("(none)");
+        const QJsonObject o = QJsonDocument::fromJson(p->readLine()).object();
+        return o.value(QStringLiteral("text")).toString() + QLatin1Char(' ') +
+               o.value(QStringLiteral("class")).toString();
+    };
+    const QRegularExpression running(QStringLiteral("^Focus 24:2[78] focus$"));
+    EXPECT_EQ(nextLine(), QStringLiteral("Focus 25:00 idle"));
+
+    FocusWidgetSnapshot s;
+    s.state = QStringLiteral("running");
+    s.endDate = wallClock() + 1467.5;
+    store(s);
+    QString line = nextLine();
+    EXPECT_TRUE(running.match(line).hasMatch()) << "started: " << line.toStdString();
+
+    s.state = QStringLiteral("paused");
+    s.time = QStringLiteral("24:28");
+    s.endDate.reset();
+    store(s);
+    EXPECT_EQ(nextLine(), QStringLiteral("Focus 24:28 paused"));
+
+    s.state = QStringLiteral("running");
+    s.endDate = wallClock() + 1467.5;
+    store(s);
+    line = nextLine();
+    EXPECT_TRUE(running.match(line).hasMatch()) << "resumed: " << line.toStdString();
+    EXPECT_EQ(p->state(), QProcess::Running);
+}
+
 TEST_F(WidgetProgram, UnknownOptionsAreRefused) {
     int code = -1;
     run(kWidget, {QStringLiteral("--frobnicate")}, &code);

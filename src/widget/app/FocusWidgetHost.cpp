@@ -1,5 +1,7 @@
 #include "widget/app/FocusWidgetHost.h"
 
+#include <QFileInfo>
+#include <QMetaObject>
 #include <algorithm>
 
 namespace tw {
@@ -16,9 +18,55 @@ FocusWidgetHost::FocusWidgetHost(const FocusWidgetProvider& provider, QObject* p
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &FocusWidgetHost::wake);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this,
+            &FocusWidgetHost::scheduleSuiteCheck);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this,
+            &FocusWidgetHost::scheduleSuiteCheck);
 }
 
 void FocusWidgetHost::start() {
+    shown_.reset();
+    // Watched before the first read, so that a write in between is not missed.
+    watchSuite();
+    wake();
+}
+
+void FocusWidgetHost::watchSuite() {
+    const QFileInfo suite(provider_.suitePath());
+    // The application replaces the file (it writes a new one beside it and renames it over the
+    // old), and the watch of a file stays with the old one: the folder tells of the new file, and
+    // the file's own watch, made again after every change, of writes in place.
+    const QString file = suite.absoluteFilePath();
+    watcher_.removePath(file);
+    if (suite.isFile()) watcher_.addPath(file);
+    // Before the application first runs, the folder may not exist yet: the nearest one above it
+    // that does tells of its making.
+    QString folder = suite.absolutePath();
+    while (!QFileInfo(folder).isDir()) {
+        const QString up = QFileInfo(folder).absolutePath();
+        if (up == folder) return;
+        folder = up;
+    }
+    const QStringList directories = watcher_.directories();
+    for (const QString& d : directories) {
+        if (d != folder) watcher_.removePath(d);
+    }
+    if (!directories.contains(folder)) watcher_.addPath(folder);
+}
+
+void FocusWidgetHost::scheduleSuiteCheck() {
+    if (checkPending_) return;
+    checkPending_ = true;
+    // Queued to this object: a check still pending when the host goes away is dropped with it.
+    QMetaObject::invokeMethod(this, &FocusWidgetHost::checkSuite, Qt::QueuedConnection);
+}
+
+void FocusWidgetHost::checkSuite() {
+    checkPending_ = false;
+    watchSuite();
+    // Most changes in the folder (other files, the temporary file of a write) leave the snapshot
+    // as it is; only a different one makes a new timeline.
+    if (!shown_ || provider_.load() == shown_->snapshot) return;
     shown_.reset();
     wake();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -10,8 +12,9 @@
 namespace tw {
 
 // Plays the part of a widget host: asks the provider for a timeline, shows each entry from its
-// date on, and asks for a fresh timeline once the reload date has passed. Between those moments
-// nothing runs: one single-shot timer waits for the next of them.
+// date on, and asks for a fresh timeline once the reload date has passed or as soon as the stored
+// snapshot changes. Between those moments nothing runs: one single-shot timer waits for the next
+// of them, and the system tells of changes of the suite file (inotify).
 class FocusWidgetHost : public QObject {
     Q_OBJECT
 public:
@@ -20,7 +23,7 @@ public:
     // Called with the entry to show: at the start, at each entry's date and after each reload.
     std::function<void(const FocusWidgetEntry&)> onEntry;
 
-    // Builds the first timeline and shows its current entry.
+    // Starts watching the suite file, builds the first timeline and shows its current entry.
     void start();
     // What the timer does when it fires: reloads when the reload date has passed, shows the entry
     // due now, and waits for the next change. Public so that tests can drive it with their clock.
@@ -31,9 +34,17 @@ public:
     QDateTime nextWake() const { return nextWake_; }
     int reloads() const { return reloads_; }
     bool isWaiting() const { return timer_.isActive(); }
+    // What is watched: the suite file while it exists, and its folder, or while that does not
+    // exist the nearest folder above it that does.
+    QStringList watchedPaths() const { return watcher_.files() + watcher_.directories(); }
 
 private:
     void reload();
+    void watchSuite();
+    // The suite file or a folder on its way changed: checked once in a later turn of the event
+    // loop, however many changes that turn reported.
+    void scheduleSuiteCheck();
+    void checkSuite();
 
     const FocusWidgetProvider& provider_;
     FocusWidgetTimeline timeline_;
@@ -41,6 +52,8 @@ private:
     QDateTime nextWake_;
     int reloads_ = 0;
     QTimer timer_;
+    QFileSystemWatcher watcher_;
+    bool checkPending_ = false;
 };
 
 }  // namespace tw
