@@ -14,14 +14,16 @@
 #include <cmath>
 #include <memory>
 
+#include "support/ModeColors.h"
+
 namespace tw::islandstyle {
 
 QColor focusColor() {
-    return QColor::fromRgbF(0.95f, 0.55f, 0.47f, 1.0f);
+    return modecolors::focus();
 }
 
 QColor breakColor() {
-    return QColor::fromRgbF(0.52f, 0.80f, 0.64f, 1.0f);
+    return modecolors::rest();
 }
 
 QColor modeColor(TimerModel::Mode mode) {

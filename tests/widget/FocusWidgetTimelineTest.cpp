@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "island/IslandViewStyle.h"
 #include "platform/UserDefaults.h"
 #include "widget/app/FocusWidgetHost.h"
 #include "widget/app/FocusWidgetProvider.h"
@@ -139,15 +140,18 @@ TEST(FocusWidgetTimeline, PausedTimeIsReadAsMinutesAndSecondsElseThePhaseLengthI
     }
 }
 
-TEST(FocusWidgetTimeline, ModeLineIsUpperCaseOrangeForFocusAndGreenOtherwise) {
+TEST(FocusWidgetTimeline, ModeLineIsUpperCaseInTheIslandsColourOfTheMode) {
     const auto focus = snapshot("Focus", "idle", {});
     const auto rest = snapshot("Break", "running", 60);
     EXPECT_EQ(modeLine(focus), QStringLiteral("FOCUS"));
     EXPECT_EQ(modeLine(rest), QStringLiteral("BREAK"));
-    const QColor orange = modeColor(focus);
+    EXPECT_EQ(modeColor(focus), islandstyle::modeColor(TimerModel::Mode::focus));
+    EXPECT_EQ(modeColor(rest), islandstyle::modeColor(TimerModel::Mode::rest));
+    // A warm accent for focus, a green one for the break.
+    const QColor warm = modeColor(focus);
     const QColor green = modeColor(rest);
-    EXPECT_GT(orange.red(), orange.green());
-    EXPECT_GT(orange.green(), orange.blue());
+    EXPECT_GT(warm.red(), warm.green());
+    EXPECT_GT(warm.green(), warm.blue());
     EXPECT_GT(green.green(), green.red());
     EXPECT_GT(green.green(), green.blue());
 }

@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 
+#include "support/ModeColors.h"
+
 namespace tw {
 
 namespace {
@@ -129,8 +131,8 @@ QString modeLine(const FocusWidgetSnapshot& s) {
 }
 
 QColor modeColor(const FocusWidgetSnapshot& s) {
-    // The system orange and green of a dark appearance, which suit the black background.
-    return s.mode == kFocus ? QColor(0xFF, 0x9F, 0x0A) : QColor(0x30, 0xD1, 0x58);
+    // The island's accents, so that the widget and the island speak of a mode in one colour.
+    return s.mode == kFocus ? modecolors::focus() : modecolors::rest();
 }
 
 QString plainLine(const FocusWidgetEntry& entry) {
