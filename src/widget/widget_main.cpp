@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/linux/DisplayProbe.h"
+#include "platform/linux/X11CompositorWatch.h"
 #include "platform/linux/X11WindowHints.h"
 #include "widget/app/FocusWidgetHost.h"
 #include "widget/app/FocusWidgetProvider.h"
@@ -142,7 +143,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("dev.tarnwhistle.app"));
 
     tw::X11WindowHints hints;
-    tw::FocusWidgetWindow window(options.family, tw::widget_position::defaultFile(), &hints);
+    const auto compositor = tw::X11CompositorWatch::create();
+    tw::FocusWidgetWindow window(options.family, tw::widget_position::defaultFile(), &hints,
+                                 compositor.get());
     tw::FocusWidgetHost host(provider);
     host.onEntry = [&window](const tw::FocusWidgetEntry& entry) { window.setEntry(entry); };
     host.start();

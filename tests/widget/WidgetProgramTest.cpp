@@ -9,16 +9,25 @@
 #include <QJsonObject>
 #include <QPoint>
 #include <QProcess>
+#include <QRegion>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
+
+#include "common/CompositorSelection.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
+#include "platform/linux/X11CompositorWatch.h"
 #include "widget/FocusWidgetSnapshot.h"
+#include "widget/app/FocusWidgetWindow.h"
 
 using namespace tw;
+using tw::test::CompositorSelection;
 using tw::test::waitUntil;
 
 namespace {
@@ -214,6 +223,53 @@ protected:
         return QPoint(value("X"), value("Y"));
     }
 };
+
+// The bounding shape of the X window `window` as the server holds it: where it is drawn.
+QRegion boundingShape(const QString& window) {
+    QRegion shape;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (!xcb_connection_has_error(c)) {
+        std::free(xcb_xfixes_query_version_reply(
+            c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+            nullptr));
+        const xcb_xfixes_region_t region = xcb_generate_id(c);
+        xcb_xfixes_create_region_from_window(c, region, window.toUInt(), XCB_SHAPE_SK_BOUNDING);
+        if (auto* reply =
+                xcb_xfixes_fetch_region_reply(c, xcb_xfixes_fetch_region(c, region), nullptr)) {
+            const xcb_rectangle_t* r = xcb_xfixes_fetch_region_rectangles(reply);
+            for (int i = 0; i < xcb_xfixes_fetch_region_rectangles_length(reply); ++i) {
+                shape += QRect(r[i].x, r[i].y, r[i].width, r[i].height);
+            }
+            std::free(reply);
+        }
+        xcb_xfixes_destroy_region(c, region);
+    }
+    xcb_disconnect(c);
+    return shape;
+}
+
+TEST_F(WidgetWindow, IsCutToItsRoundedOutlineWhileNoCompositorRuns) {
+    if (X11CompositorWatch::compositorRuns()) GTEST_SKIP() << "a compositor runs already";
+    QProcess* p = start(kWidget, {});
+    const QString window = windowOf(p);
+    ASSERT_FALSE(window.isEmpty());
+    const QRegion outline = FocusWidgetWindow::outline(QSize(158, 158));
+    EXPECT_TRUE(waitUntil([&] { return boundingShape(window) == outline; }))
+        << "cut to the outline";
+    // The corners are cut, the edges between them are not.
+    EXPECT_FALSE(outline.contains(QPoint(0, 0)));
+    EXPECT_FALSE(outline.contains(QPoint(157, 157)));
+    for (const QPoint p : {QPoint(79, 0), QPoint(0, 79), QPoint(157, 79), QPoint(79, 157)}) {
+        EXPECT_TRUE(outline.contains(p)) << p.x() << "," << p.y();
+    }
+
+    // A compositor starts: the whole window, its corners translucent. It exits: cut again.
+    auto compositor = std::make_unique<CompositorSelection>();
+    EXPECT_TRUE(waitUntil([&] { return boundingShape(window) == QRegion(0, 0, 158, 158); }))
+        << "not cut while a compositor runs";
+    compositor.reset();
+    EXPECT_TRUE(waitUntil([&] { return boundingShape(window) == outline; })) << "cut again";
+}
 
 TEST_F(WidgetWindow, StaysBelowOnEveryWorkspaceOutOfTheTaskbarAndRemembersWhereItWasDragged) {
     QProcess* p = start(kWidget, {});

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QSurfaceFormat>
 
@@ -17,13 +18,13 @@ constexpr int kScreenMargin = 24;
 }  // namespace
 
 FocusWidgetWindow::FocusWidgetWindow(FocusWidgetView::Family family, QString positionFile,
-                                     WindowHints* hints)
+                                     WindowHints* hints, CompositorWatch* compositor)
     : positionFile_(std::move(positionFile)), hints_(hints) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
              Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
     setTitle(QLatin1String(TarnwhistleWidget::displayName));
-    // An alpha channel lets a compositor show the rounded corners; without one they are black,
-    // like the rest of the widget.
+    // An alpha channel lets a compositor show the rounded corners; without one the window is cut
+    // to its outline.
     QSurfaceFormat format = this->format();
     format.setAlphaBufferSize(8);
     setFormat(format);
@@ -31,6 +32,29 @@ FocusWidgetWindow::FocusWidgetWindow(FocusWidgetView::Family family, QString pos
     resize(size);
     setMinimumSize(size);
     setMaximumSize(size);
+    shaped_ = !(compositor && compositor->runs());
+    // A compositor that starts after the widget, or stops.
+    if (compositor) {
+        connect(compositor, &CompositorWatch::runsChanged, this,
+                &FocusWidgetWindow::setCompositing);
+    }
+}
+
+QRegion FocusWidgetWindow::outline(QSize size) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), FocusWidgetView::kCornerRadius,
+                        FocusWidgetView::kCornerRadius);
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+
+void FocusWidgetWindow::setCompositing(bool runs) {
+    if (shaped_ == !runs) return;
+    shaped_ = !runs;
+    applyShape();
+}
+
+void FocusWidgetWindow::applyShape() {
+    setMask(shaped_ ? outline(size()) : QRegion());
 }
 
 void FocusWidgetWindow::setEntry(const FocusWidgetEntry& entry) {
@@ -59,6 +83,7 @@ void FocusWidgetWindow::present() {
     }
     setPosition(position);
     create();
+    applyShape();
     if (hints_) hints_->keepOnEveryWorkspace(*this, WindowHints::Layer::below);
     show();
 }
