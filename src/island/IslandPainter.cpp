@@ -221,8 +221,12 @@ void IslandPainter::paintChip(QPainter& p, Mode mode) const {
     step(minus, QStringLiteral("minus"), minutes <= 1);
     step(plus, QStringLiteral("plus"), minutes >= 120);
     if (state_.chipEditing != mode) {
-        S::paintTabularText(p, layout_.rect(value), QString::number(minutes),
-                            S::font(13, QFont::DemiBold), ink, Qt::AlignHCenter);
+        // Three digits fit between the steppers by getting smaller.
+        const QString text = QString::number(minutes);
+        S::paintTabularText(
+            p, layout_.rect(value), text,
+            S::fittedFont(text, 13, QFont::DemiBold, layout_.rect(value).width() - 4, true), ink,
+            Qt::AlignHCenter);
     }
     p.restore();
 }
