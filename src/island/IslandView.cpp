@@ -409,7 +409,9 @@ void IslandView::paintEvent(QPaintEvent* event) {
     state.outlineShape = current_.shape;
     state.contentOpacity = contentOpacity_;
     state.cueOffset = cueOffset_;
-    state.reducedMotion = reducedMotion();
+    // Only the completion card draws differently with reduced motion; asking reads the
+    // desktop's settings files, which a repaint of the time every second need not do.
+    state.reducedMotion = layout_.content == IslandContent::celebration && reducedMotion();
     state.cardElapsed = cardElapsed();
     if (state.dirty.contains(QRectF(rect()))) state.dirty = QRectF();  // all of it
     QPainter p(this);
