@@ -47,6 +47,7 @@ IslandPanel::IslandPanel(std::shared_ptr<WindowHints> hints, bool compositing, Q
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setAttribute(Qt::WA_QuitOnClose, false);
     hints_ = std::move(hints);
+    menuAccent_ = islandstyle::modeColor(TimerModel::Mode::focus);
     translucent_ = compositing;
     if (translucent_) {
         setAttribute(Qt::WA_TranslucentBackground);

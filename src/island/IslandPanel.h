@@ -55,6 +55,8 @@ public:
     // A compositor started or stopped. A window made without an alpha channel is made again
     // with one (same place, same states) when translucency needs it.
     void setCompositing(bool runs);
+    // The colour of the quick menu's chosen item (the timer's mode colour).
+    void setMenuAccent(const QColor& accent) { menuAccent_ = accent; }
 
     // IslandWindow.
     RectF frame() const override;
@@ -97,11 +99,7 @@ private:
     QPropertyAnimation* alphaAnimation_ = nullptr;
     QPointer<QWidget> accessibleAnnouncer_;
     std::shared_ptr<WindowHints> hints_;
-    QColor menuAccent_ = QColor(255, 138, 116);  // the selected item of the quick menu
-
-public:
-    // The accent of the quick menu (the timer's mode colour).
-    void setMenuAccent(const QColor& accent) { menuAccent_ = accent; }
+    QColor menuAccent_;  // the chosen item of the quick menu
 };
 
 // What the island needs of the desktop it runs on.

@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "support/ModeColors.h"
 
@@ -233,26 +234,32 @@ struct TabularGlyphs {
     std::array<quint32, 11> glyph{};  // '0'…'9', then ':'
     std::array<double, 11> advance{};
     bool usable = false;
+    double digit = 0;  // the widest digit's advance
+    double ascent = 0;
+    double descent = 0;
 };
 
+// Per font, measured once: the countdown repaints every second with the same few fonts.
 const TabularGlyphs& tabularGlyphs(const QFont& font) {
-    static QHash<QString, std::shared_ptr<TabularGlyphs>> cache;
-    const QString key = font.key();
-    auto it = cache.find(key);
+    static QHash<QFont, std::shared_ptr<TabularGlyphs>> cache;
+    auto it = cache.find(font);
     if (it == cache.end()) {
         auto g = std::make_shared<TabularGlyphs>();
+        const QFontMetricsF fm(font);
+        g->digit = maxDigitAdvance(fm);
+        g->ascent = fm.ascent();
+        g->descent = fm.descent();
         g->raw = QRawFont::fromFont(font);
         const QString chars = QStringLiteral("0123456789:");
         if (g->raw.isValid()) {
             const QList<quint32> indexes = g->raw.glyphIndexesForString(chars);
-            const QFontMetricsF fm(font);
             g->usable = indexes.size() == chars.size() && !indexes.contains(0u);
             for (int i = 0; g->usable && i < chars.size(); ++i) {
                 g->glyph[size_t(i)] = indexes[i];
                 g->advance[size_t(i)] = fm.horizontalAdvance(chars[i]);
             }
         }
-        it = cache.insert(key, std::move(g));
+        it = cache.insert(font, std::move(g));
     }
     return **it;
 }
@@ -266,32 +273,38 @@ int tabularIndex(QChar c) {
 
 void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
                       const QColor& color, Qt::Alignment align) {
-    const QFontMetricsF fm(font);
-    const double digit = maxDigitAdvance(fm);
-    const double width = tabularTextWidth(text, font);
+    // Digits and colons from the glyphs and advances looked up once, each digit centred in the
+    // widest digit's advance; any other character measured and laid out as text.
+    const TabularGlyphs& g = tabularGlyphs(font);
+    std::optional<QFontMetricsF> fm;
+    const auto advance = [&](QChar c, int i) {
+        if (i >= 0) return g.advance[size_t(i)];
+        if (!fm) fm.emplace(font);
+        return fm->horizontalAdvance(c);
+    };
+    const auto index = [&](QChar c) { return g.usable ? tabularIndex(c) : -1; };
+    double width = 0;
+    for (const QChar c : text) width += c.isDigit() ? g.digit : advance(c, index(c));
     double x = rect.left();
     if (align & Qt::AlignHCenter) x = rect.center().x() - width / 2;
     if (align & Qt::AlignRight) x = rect.right() - width;
-    const double baseline = rect.center().y() + (fm.ascent() - fm.descent()) / 2;
+    const double baseline = rect.center().y() + (g.ascent - g.descent) / 2;
     p.save();
     p.setFont(font);
     p.setPen(color);
-    // Digits and colons from the glyphs looked up once, each digit centred in the widest digit's
-    // advance; any other character through the text layout.
-    const TabularGlyphs& g = tabularGlyphs(font);
     QList<quint32> glyphs;
     QList<QPointF> positions;
     for (const QChar c : text) {
-        const int i = g.usable ? tabularIndex(c) : -1;
-        const double cw = i >= 0 ? g.advance[size_t(i)] : fm.horizontalAdvance(c);
-        const double left = c.isDigit() ? x + (digit - cw) / 2 : x;
+        const int i = index(c);
+        const double cw = advance(c, i);
+        const double left = c.isDigit() ? x + (g.digit - cw) / 2 : x;
         if (i >= 0) {
             glyphs.append(g.glyph[size_t(i)]);
             positions.append(QPointF(left, baseline));
         } else {
             p.drawText(QPointF(left, baseline), QString(c));
         }
-        x += c.isDigit() ? digit : cw;
+        x += c.isDigit() ? g.digit : cw;
     }
     if (!glyphs.isEmpty()) {
         QGlyphRun run;

@@ -69,7 +69,6 @@ FocusWidgetSnapshot FocusWidgetBridge::currentSnapshot() const {
 void FocusWidgetBridge::writeSnapshot() {
     const auto bytes = currentSnapshot().encode();
     if (!bytes) return;
-    ++writes_;
     suite_.setData(QLatin1String(FocusWidgetSnapshot::kDefaultsKey), *bytes);
 }
 

@@ -25,8 +25,6 @@ public:
     // Builds the snapshot and stores it, replacing the previous one. Silent on failure: the
     // previous snapshot stays.
     void writeSnapshot();
-    // How many snapshots were written.
-    int writes() const { return writes_; }
 
 private:
     void scheduleWrite();
@@ -34,7 +32,6 @@ private:
     TimerModel& model_;
     UserDefaults& suite_;
     bool writePending_ = false;
-    int writes_ = 0;
 };
 
 }  // namespace tw

@@ -235,6 +235,10 @@ std::optional<RecordedKey> recordedKey(const KeyPress& press) {
     return key;
 }
 
+std::optional<RecordedKey> recordedKey(const QKeyEvent& event) {
+    return recordedKey(readKeyPress(event));
+}
+
 quint32 x11BaseKeysym(quint32 keycode) {
     xcb_connection_t* connection = qtXcbConnection();
     if (!connection || keycode == 0 || keycode > 255) return 0;

@@ -45,6 +45,8 @@ std::optional<quint32> keyCodeOf(const KeyPress& press);
 // The pressed key in the stored form: its key code and the key's named label, else its
 // character (upper-cased), else "Key " and the code. Nothing for a key outside the table.
 std::optional<RecordedKey> recordedKey(const KeyPress& press);
+// The same for a key event of this application: what every backend answers for recording.
+std::optional<RecordedKey> recordedKey(const QKeyEvent& event);
 
 // The keysym of an X key code without modifiers (the first column of the key map); 0 when Qt
 // does not run on X or the key has none.

@@ -390,7 +390,7 @@ void PortalHotKeys::onActivated(const QDBusMessage& message) {
 }
 
 std::optional<RecordedKey> PortalHotKeys::recordedKey(const QKeyEvent& event) const {
-    return keycodes::recordedKey(keycodes::readKeyPress(event));
+    return keycodes::recordedKey(event);
 }
 
 }  // namespace tw

@@ -16,7 +16,7 @@ public:
     }
     void unregisterHotKey(HotKeyRef) override {}
     std::optional<RecordedKey> recordedKey(const QKeyEvent& event) const override {
-        return keycodes::recordedKey(keycodes::readKeyPress(event));
+        return keycodes::recordedKey(event);
     }
 };
 

@@ -305,7 +305,7 @@ void X11HotKeys::followKeyboardMapping() {
 }
 
 std::optional<RecordedKey> X11HotKeys::recordedKey(const QKeyEvent& event) const {
-    return keycodes::recordedKey(keycodes::readKeyPress(event));
+    return keycodes::recordedKey(event);
 }
 
 }  // namespace tw
