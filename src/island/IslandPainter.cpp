@@ -36,14 +36,20 @@ IslandPainter::IslandPainter(const IslandLayout& layout, const IslandPaintState&
       quoteState_(*state.quote) {}
 
 void IslandPainter::paint(QPainter& p) const {
-    const QPainterPath path = S::islandShapePath(state_.outline, state_.outlineShape);
-    p.fillPath(path, Qt::black);
-    if (layout_.metrics.isPill() && layout_.content != IslandContent::collapsed) {
-        p.setPen(QPen(S::white(0.08), 1));
-        p.drawPath(path);
-    }
     const bool morphing = state_.outline != layout_.island || state_.outlineShape != layout_.shape;
-    if (morphing) p.setClipPath(path);
+    if (!morphing && S::insideIslandShape(state_.outline, state_.outlineShape, state_.dirty)) {
+        // A repaint inside the outline (the time, each second): the outline and its rim are
+        // not touched, so its background is a plain rectangle.
+        p.fillRect(state_.dirty, Qt::black);
+    } else {
+        const QPainterPath path = S::islandShapePath(state_.outline, state_.outlineShape);
+        p.fillPath(path, Qt::black);
+        if (layout_.metrics.isPill() && layout_.content != IslandContent::collapsed) {
+            p.setPen(QPen(S::white(0.08), 1));
+            p.drawPath(path);
+        }
+        if (morphing) p.setClipPath(path);
+    }
     p.setOpacity(state_.contentOpacity);
     switch (layout_.content) {
         case IslandContent::collapsed:
@@ -104,6 +110,15 @@ void IslandPainter::paintCountdown(QPainter& p, IslandControl c, const QFont& fo
     S::paintTabularText(p, r, model_.formattedRemaining(), font, color, align);
 }
 
+QFont IslandPainter::collapsedCountdownFont() {
+    static const QFont font = S::font(13, QFont::DemiBold);  // asked for every second
+    return font;
+}
+
+Qt::Alignment IslandPainter::collapsedCountdownAlignment(const IslandLayout& layout) {
+    return layout.metrics.isPill() ? Qt::AlignRight : Qt::AlignHCenter;
+}
+
 bool IslandPainter::dirty(const QRectF& r) const {
     return state_.dirty.isEmpty() || state_.dirty.intersects(r);
 }
@@ -130,8 +145,8 @@ void IslandPainter::paintCollapsed(QPainter& p) const {
                          S::white(l.active ? 0.9 : 0.6), Qt::AlignLeft);
         }
         if (dirty(l.rect(C::countdown))) {
-            paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold),
-                           l.active ? tone : S::white(0.75), Qt::AlignRight);
+            paintCountdown(p, C::countdown, collapsedCountdownFont(),
+                           l.active ? tone : S::white(0.75), collapsedCountdownAlignment(l));
         }
         if (dirty(l.rect(C::progress))) {
             S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_), tone, 2.2);
@@ -146,7 +161,8 @@ void IslandPainter::paintCollapsed(QPainter& p) const {
     }
     if (l.active) {
         S::paintProgressRing(p, l.rect(C::progress), islandlayout::progress(model_), tone, 2.2);
-        paintCountdown(p, C::countdown, S::font(13, QFont::DemiBold), tone, Qt::AlignHCenter);
+        paintCountdown(p, C::countdown, collapsedCountdownFont(), tone,
+                       collapsedCountdownAlignment(l));
         return;
     }
     if (l.hovering) {

@@ -50,6 +50,10 @@ public:
 
     void paint(QPainter& p) const;
 
+    // The font of the closed island's time.
+    static QFont collapsedCountdownFont();
+    static Qt::Alignment collapsedCountdownAlignment(const IslandLayout& layout);
+
 private:
     // Whether `r` needs drawing in this repaint.
     bool dirty(const QRectF& r) const;

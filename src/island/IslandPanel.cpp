@@ -388,13 +388,27 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
     });
     // Without a compositor the window is cut to the island's outline.
     const QPointer<IslandView> weakView(view);
-    panelPtr->setShapeProvider([weakView, panelPtr]() -> QRegion {
+    // It is asked before every paint, and the outline seldom changes: the region is made again
+    // only when it does.
+    struct Outline {
+        QRectF rect;
+        islandstyle::ShapeParams shape;
+        QPoint offset;
+        QRegion region;
+    };
+    panelPtr->setShapeProvider([weakView, panelPtr, last = Outline{}]() mutable -> QRegion {
         if (!weakView) return {};
-        // The outline's rounded corners, as a polygon region (a mask has no soft edges).
-        const QPainterPath outline =
-            islandstyle::islandShapePath(weakView->islandRect(), weakView->shape());
+        const QRectF rect = weakView->islandRect();
+        const islandstyle::ShapeParams shape = weakView->shape();
         const QPoint offset = weakView->mapTo(panelPtr, QPoint(0, 0));
-        return QRegion(outline.toFillPolygon().toPolygon()).translated(offset);
+        if (last.region.isEmpty() || rect != last.rect || !(shape == last.shape) ||
+            offset != last.offset) {
+            // The outline's rounded corners, as a polygon region (a mask has no soft edges).
+            const QPainterPath outline = islandstyle::islandShapePath(rect, shape);
+            last = {rect, shape, offset,
+                    QRegion(outline.toFillPolygon().toPolygon()).translated(offset)};
+        }
+        return last.region;
     });
 
     // A compositor that starts after the island (a session's autostart runs in any order), or

@@ -318,12 +318,41 @@ void IslandView::startMorph(Motion motion) {
     morph_->start();
 }
 
+QRectF IslandView::changedTimeArea(const QString& shown) {
+    // Where each character goes depends only on which are digits: laid out again only when
+    // that, the place or the alignment changes.
+    QString pattern = shown;
+    for (QChar& c : pattern) {
+        if (c.isDigit()) c = u'0';
+    }
+    const QRectF rect = layout_.rect(C::countdown);
+    const Qt::Alignment align = IslandPainter::collapsedCountdownAlignment(layout_);
+    TimeCells& t = timeCells_;
+    if (pattern != t.pattern || rect != t.rect || align != t.align) {
+        const QFont font = IslandPainter::collapsedCountdownFont();
+        t = {rect, align, pattern, islandstyle::tabularTextCells(rect, shown, font, align),
+             islandstyle::tabularTextBand(rect, font)};
+    }
+    if (shown.size() != shownRemaining_.size()) return t.band;
+    QRectF area;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i] != shownRemaining_[i]) area |= t.cells[i];
+    }
+    return area;
+}
+
 void IslandView::remainingChanged() {
     switch (layout_.content) {
         case IslandContent::collapsed:
         case IslandContent::expanded:
         case IslandContent::mini: {
-            update(layout_.rect(C::countdown).toAlignedRect().adjusted(-2, -2, 2, 2));
+            QRectF time = layout_.rect(C::countdown);
+            const QString shown = model_.formattedRemaining();
+            // The closed island repaints only the characters that changed (most seconds one
+            // digit), in the digits' band, so that the outline's rounded edge is not touched.
+            if (layout_.content == IslandContent::collapsed) time = changedTimeArea(shown);
+            shownRemaining_ = shown;
+            if (!time.isEmpty()) update(time.toAlignedRect().adjusted(-2, -1, 2, 1));
             // The ring or bar only when what it draws changes: antialiased, it costs more than
             // the digits, and most seconds move it by less than a pixel.
             const qint64 step = islandlayout::progressStep(layout_, islandlayout::progress(model_),

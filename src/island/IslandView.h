@@ -110,6 +110,8 @@ private:
 
     void refresh(Motion motion);
     void remainingChanged();
+    // The part of the closed island's time that changes from what was last drawn to `shown`.
+    QRectF changedTimeArea(const QString& shown);
     void celebrationChanged();
     void expandedChanged();
     void startMorph(Motion motion);
@@ -148,6 +150,15 @@ private:
     QVariantAnimation* cue_ = nullptr;
     double cueOffset_ = 0;
     qint64 progressStep_ = -1;  // the progress step last drawn
+    QString shownRemaining_;    // the time as last asked to be drawn
+    struct TimeCells {
+        QRectF rect;
+        Qt::Alignment align;
+        QString pattern;  // the time with every digit a 0
+        QList<QRectF> cells;
+        QRectF band;
+    };
+    TimeCells timeCells_;
 
     bool pointerInside_ = false;
     std::optional<IslandControl> hovered_;

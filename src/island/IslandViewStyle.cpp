@@ -82,6 +82,24 @@ QPainterPath islandShapePath(const QRectF& r, const ShapeParams& s) {
     return path;
 }
 
+bool insideIslandShape(const QRectF& r, const ShapeParams& s, const QRectF& area, double inset) {
+    if (area.isEmpty()) return false;
+    const double w = r.width();
+    const double h = r.height();
+    const double t = std::max(0.0, std::min(w * 0.25, s.topRadius));
+    const double b = std::max(0.0, std::min({s.bottomRadius, h * 0.5, (w - 2 * t) * 0.5}));
+    const double l = (1 - std::clamp(s.detach, 0.0, 1.0)) * t;
+    // The outline holds a cross: a full-height band between the corners and a full-width band
+    // between the top and bottom corners.
+    const double corner = std::max(t, b);
+    const QRectF tall(r.left() + l + corner, r.top(), w - 2 * (l + corner), h);
+    const QRectF wide(r.left() + l, r.top() + t, w - 2 * l, h - t - b);
+    const auto holds = [&](const QRectF& band) {
+        return band.adjusted(inset, inset, -inset, -inset).contains(area);
+    };
+    return holds(tall) || holds(wide);
+}
+
 ShapeParams shapeFor(bool pill, bool open, double height, bool hoveredIdle) {
     if (pill) {
         if (open) return {18, 18, 1};
@@ -271,40 +289,92 @@ int tabularIndex(QChar c) {
 
 }  // namespace
 
-void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
-                      const QColor& color, Qt::Alignment align) {
+QRectF tabularTextBand(const QRectF& rect, const QFont& font) {
+    const TabularGlyphs& g = tabularGlyphs(font);
+    const double height = g.ascent + g.descent;
+    return QRectF(rect.left(), rect.center().y() - height / 2, rect.width(), height) & rect;
+}
+
+namespace {
+
+// Where each character of tabular text goes: its slot (a digit's slot is the widest digit's
+// advance) and the pen position of its glyph.
+struct TabularLine {
+    struct Char {
+        double slotLeft = 0;
+        double slotWidth = 0;
+        double penX = 0;
+        int glyphIndex = -1;  // into TabularGlyphs, or -1: drawn as text
+    };
+    QList<Char> chars;
+    double baseline = 0;
+};
+
+TabularLine layOutTabular(const QRectF& rect, const QString& text, const QFont& font,
+                          Qt::Alignment align) {
     // Digits and colons from the glyphs and advances looked up once, each digit centred in the
     // widest digit's advance; any other character measured and laid out as text.
     const TabularGlyphs& g = tabularGlyphs(font);
     std::optional<QFontMetricsF> fm;
-    const auto advance = [&](QChar c, int i) {
-        if (i >= 0) return g.advance[size_t(i)];
-        if (!fm) fm.emplace(font);
-        return fm->horizontalAdvance(c);
-    };
-    const auto index = [&](QChar c) { return g.usable ? tabularIndex(c) : -1; };
+    TabularLine line;
     double width = 0;
-    for (const QChar c : text) width += c.isDigit() ? g.digit : advance(c, index(c));
+    for (const QChar c : text) {
+        TabularLine::Char ch;
+        ch.glyphIndex = g.usable ? tabularIndex(c) : -1;
+        double advance = 0;
+        if (ch.glyphIndex >= 0) {
+            advance = g.advance[size_t(ch.glyphIndex)];
+        } else {
+            if (!fm) fm.emplace(font);
+            advance = fm->horizontalAdvance(c);
+        }
+        ch.slotWidth = c.isDigit() ? g.digit : advance;
+        ch.slotLeft = width;
+        ch.penX = c.isDigit() ? width + (g.digit - advance) / 2 : width;
+        width += ch.slotWidth;
+        line.chars.append(ch);
+    }
     double x = rect.left();
     if (align & Qt::AlignHCenter) x = rect.center().x() - width / 2;
     if (align & Qt::AlignRight) x = rect.right() - width;
-    const double baseline = rect.center().y() + (g.ascent - g.descent) / 2;
+    for (TabularLine::Char& ch : line.chars) {
+        ch.slotLeft += x;
+        ch.penX += x;
+    }
+    line.baseline = rect.center().y() + (g.ascent - g.descent) / 2;
+    return line;
+}
+
+}  // namespace
+
+QList<QRectF> tabularTextCells(const QRectF& rect, const QString& text, const QFont& font,
+                               Qt::Alignment align) {
+    const QRectF band = tabularTextBand(rect, font);
+    QList<QRectF> cells;
+    for (const TabularLine::Char& ch : layOutTabular(rect, text, font, align).chars) {
+        cells.append(QRectF(ch.slotLeft, band.top(), ch.slotWidth, band.height()));
+    }
+    return cells;
+}
+
+void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
+                      const QColor& color, Qt::Alignment align) {
+    const TabularGlyphs& g = tabularGlyphs(font);
+    const TabularLine line = layOutTabular(rect, text, font, align);
     p.save();
     p.setFont(font);
     p.setPen(color);
     QList<quint32> glyphs;
     QList<QPointF> positions;
-    for (const QChar c : text) {
-        const int i = index(c);
-        const double cw = advance(c, i);
-        const double left = c.isDigit() ? x + (g.digit - cw) / 2 : x;
-        if (i >= 0) {
-            glyphs.append(g.glyph[size_t(i)]);
-            positions.append(QPointF(left, baseline));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const TabularLine::Char& ch = line.chars[i];
+        const QPointF pen(ch.penX, line.baseline);
+        if (ch.glyphIndex >= 0) {
+            glyphs.append(g.glyph[size_t(ch.glyphIndex)]);
+            positions.append(pen);
         } else {
-            p.drawText(QPointF(left, baseline), QString(c));
+            p.drawText(pen, QString(text[i]));
         }
-        x += c.isDigit() ? g.digit : cw;
     }
     if (!glyphs.isEmpty()) {
         QGlyphRun run;

@@ -51,6 +51,11 @@ struct ShapeParams {
 // The island outline in `rect` (y grows downward).
 QPainterPath islandShapePath(const QRectF& rect, const ShapeParams& shape);
 
+// Whether `area` lies wholly in the outline's opaque inside, at least `inset` away from its edge:
+// there a plain rectangle paints what the outline would.
+bool insideIslandShape(const QRectF& rect, const ShapeParams& shape, const QRectF& area,
+                       double inset = 1);
+
 // The outline for a state: the pill as a capsule when closed and with 18-point corners when open;
 // the notch look with small flared top corners, rounder when open, and a slightly rounder bottom
 // while hovered and idle.
@@ -71,6 +76,11 @@ bool hasIcon(const QString& symbol);
 
 // Text whose digits all take the width of the widest digit, so a running countdown does not
 // wobble; drawn with `align` (left, centre or right, vertically centred) in `rect`.
+// The band of `rect` that such text may ink: the font's ascent and descent about the middle.
+QRectF tabularTextBand(const QRectF& rect, const QFont& font);
+// Each character's slot in that band, as paintTabularText lays the text out.
+QList<QRectF> tabularTextCells(const QRectF& rect, const QString& text, const QFont& font,
+                               Qt::Alignment align);
 void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, const QFont& font,
                       const QColor& color, Qt::Alignment align);
 double tabularTextWidth(const QString& text, const QFont& font);

@@ -136,6 +136,35 @@ TEST_F(IslandViewTest, OutlineOfEachState) {
     EXPECT_TRUE(capsule.contains(r.center()));
 }
 
+TEST(IslandShapeTest, PlainRectanglesOnlyWhereTheOutlineIsOpaque) {
+    // A 200 x 40 island at (10, 0): the rectangles a repaint may fill without the outline.
+    const QRectF r(10, 0, 200, 40);
+    struct Case {
+        islandstyle::ShapeParams shape;
+        QRectF area;
+        bool inside;
+        const char* what;
+    };
+    const Case cases[] = {
+        {{20, 20, 1}, {100, 5, 30, 30}, true, "the middle of a capsule, top to bottom"},
+        {{20, 20, 1}, {100, 0, 30, 30}, false, "touching the top edge (the rim)"},
+        {{20, 20, 1}, {15, 15, 20, 10}, false, "in a capsule's rounded end"},
+        {{18, 18, 1}, {140, 10, 40, 20}, true, "the time's place in an open pill"},
+        {{6, 10, 0}, {50, 2, 100, 36}, true, "the full-height band of the notch look"},
+        {{6, 10, 0}, {18, 10, 50, 8}, true, "the full-width band of the notch look"},
+        {{6, 10, 0}, {11, 33, 10, 6}, false, "a bottom corner of the notch look"},
+        {{6, 10, 0}, {}, false, "nothing to paint: not a fill"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(islandstyle::insideIslandShape(r, c.shape, c.area), c.inside) << c.what;
+        // Whatever is reported inside really is inside the painted outline.
+        if (c.inside) {
+            const QPainterPath path = islandstyle::islandShapePath(r, c.shape);
+            EXPECT_TRUE(path.contains(c.area)) << c.what;
+        }
+    }
+}
+
 TEST_F(IslandViewTest, SwipeCueMovesOnlyWhileTheHintShows) {
     build(notchMetrics());
     bool reduced = false;
@@ -435,6 +464,46 @@ TEST_F(IslandViewTest, RunningTimerRepaintsOnlyTheCountdown) {
     EXPECT_TRUE(allowed.contains(recorder.regions[0].boundingRect()))
         << "painted " << recorder.regions[0].boundingRect().width() << "x"
         << recorder.regions[0].boundingRect().height();
+    view->removeEventFilter(&recorder);
+}
+
+TEST_F(IslandViewTest, ClosedPillRepaintsOnlyTheDigitsThatChange) {
+    build(pillMetrics());
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    model->toggle();
+    QCoreApplication::processEvents();
+    view->finishAnimations();
+    clock.advance(1.5);  // 24:59, off the second's edge
+    QCoreApplication::processEvents();
+
+    PaintRecorder recorder;
+    view->installEventFilter(&recorder);
+    for (const char* step : {"one digit (24:59 to 24:58)", "four digits (10:00 to 09:59)"}) {
+        const bool minute = std::string(step).starts_with("four");
+        if (minute) {
+            clock.advance(model->remaining() - 600 - 0.5);  // to 10:00
+            QCoreApplication::processEvents();
+        }
+        QImage frame = view->grab().toImage();  // the last frame
+        recorder.regions.clear();
+        clock.advance(1);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(recorder.regions.size(), 1) << step;
+        const QRect painted = recorder.regions[0].boundingRect();
+        const QRectF time = view->layout().rect(C::countdown);
+        EXPECT_LT(painted.height(), time.height()) << step << ": not up to the rounded edge";
+        if (minute) {
+            EXPECT_GT(painted.width(), time.width() * 0.6) << step;
+        } else {
+            EXPECT_LT(painted.width(), time.width() / 2) << step;
+        }
+        // The part repainted over the last frame is the whole new frame.
+        view->render(&frame, painted.topLeft(), recorder.regions[0], QWidget::DrawChildren);
+        // (The ring beside it moves by less than its step and is left alone.)
+        const QRect compared = time.toAlignedRect();
+        EXPECT_EQ(frame.copy(compared), view->grab().toImage().copy(compared)) << step;
+    }
     view->removeEventFilter(&recorder);
 }
 

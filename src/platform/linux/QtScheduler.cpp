@@ -1,7 +1,9 @@
 #include "platform/linux/QtScheduler.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QTimer>
+#include <QTimerEvent>
 #include <chrono>
 #include <cmath>
 
@@ -19,21 +21,16 @@ int toMilliseconds(double seconds) {
 
 class QtCall final : public ScheduledCall {
 public:
-    QtCall(double seconds, std::function<void()> fn) : timer_(new QTimer) {
-        timer_->setSingleShot(true);
-        timer_->setTimerType(Qt::PreciseTimer);
-        QObject::connect(timer_, &QTimer::timeout, timer_, [f = std::move(fn)] { f(); });
-        timer_->start(toMilliseconds(seconds));
-    }
-    // The call may be cancelled from within its own firing (a ticker re-arming itself), so the
-    // timer is released through the event loop rather than deleted under its own signal.
+    QtCall(QtScheduler* scheduler, int timerId, quint64 serial)
+        : scheduler_(scheduler), timerId_(timerId), serial_(serial) {}
     ~QtCall() override {
-        timer_->stop();
-        timer_->deleteLater();
+        if (scheduler_) scheduler_->cancel(timerId_, serial_);
     }
 
 private:
-    QTimer* timer_;
+    QPointer<QtScheduler> scheduler_;
+    int timerId_;
+    quint64 serial_;
 };
 
 }  // namespace
@@ -45,7 +42,29 @@ Instant QtScheduler::now() const {
 }
 
 std::unique_ptr<ScheduledCall> QtScheduler::callAfter(double seconds, std::function<void()> fn) {
-    return std::make_unique<QtCall>(seconds, std::move(fn));
+    const int id = startTimer(toMilliseconds(seconds), Qt::PreciseTimer);
+    if (id == 0) return std::make_unique<QtCall>(nullptr, 0, 0);  // no timer: it never runs
+    const quint64 serial = nextSerial_++;
+    calls_[id] = Call{serial, std::move(fn)};
+    return std::make_unique<QtCall>(this, id, serial);
+}
+
+void QtScheduler::cancel(int timerId, quint64 serial) {
+    const auto it = calls_.find(timerId);
+    if (it == calls_.end() || it->second.serial != serial) return;  // ran, or an id reused
+    calls_.erase(it);
+    killTimer(timerId);
+}
+
+void QtScheduler::timerEvent(QTimerEvent* event) {
+    const int id = event->timerId();
+    const auto it = calls_.find(id);
+    if (it == calls_.end()) return;
+    // Taken out before it runs: the call may cancel itself or schedule the next one.
+    std::function<void()> fn = std::move(it->second.fn);
+    calls_.erase(it);
+    killTimer(id);
+    fn();
 }
 
 void QtScheduler::post(double seconds, std::function<void()> fn) {
