@@ -4,8 +4,8 @@
 For each program: the time from launch to owning its bus name and to its window being mapped
 (median of a few starts), the wake-ups per second (context switches of all its threads), the CPU
 per second and the resident memory. Tarnwhistle is measured idle (after the launch peek) and
-running (a focus phase, started with `tarnwhistle start-focus`) beside the label, both measured
-over the same seconds, in rounds whose medians are reported.
+running (a focus phase, started with `tarnwhistle start-focus`) beside the label, in alternating
+rounds, each program measured while the other is stopped; the medians of the rounds are reported.
 
 Run it inside a desktop (scripts/with-desktop): it needs DISPLAY and DBUS_SESSION_BUS_ADDRESS.
 Usage: process.py TARNWHISTLE BARE_LABEL [--starts N] [--window SECONDS] [--rounds N] [--settle SECONDS]
@@ -493,17 +493,29 @@ def main():
             % (command.returncode, (command.stdout + command.stderr).strip()),
             flush=True,
         )
-        # The label beside it (lower on the screen, so that neither covers the other), both
-        # measured over the same seconds.
+        # The label beside it (lower on the screen, so that neither covers the other).
         label_env = dict(env, TW_LABEL_TOP="300")
         label_proc, _, _ = start_once(label, label_env, bus, windows, LABEL_BUS_NAME, label_name)
         time.sleep(2)  # the island's opening animation, the label's first seconds
         label_rss = rss_mb(label_proc.pid)
-        # A second costs little, and one busy moment of the machine (or one redraw of the
-        # whole island) weighs a lot in it: several rounds side by side, the median of each.
+        # A second costs little, and one busy moment of the machine weighs a lot in it; and two
+        # programs that tick side by side get in each other's way (the X server, the caches).
+        # So: rounds, each program measured alone in turn while the other is stopped, the order
+        # alternating, and the median of each.
         rounds = []
-        for _ in range(args.rounds):
-            rounds.append(measure_windows([proc.pid, label_proc.pid], args.window / args.rounds))
+        seconds = args.window / args.rounds
+        for r in range(args.rounds):
+            measured = {}
+            order = [proc, label_proc] if r % 2 == 0 else [label_proc, proc]
+            for mine in order:
+                other = label_proc if mine is proc else proc
+                os.kill(other.pid, signal.SIGSTOP)
+                try:
+                    time.sleep(1)  # what the stop left behind settles
+                    measured[mine.pid] = measure_window(mine.pid, seconds)
+                finally:
+                    os.kill(other.pid, signal.SIGCONT)
+            rounds.append((measured[proc.pid], measured[label_proc.pid]))
         print(
             "running, per round (Tarnwhistle / bare label): CPU ms per second %s; wake-ups %s"
             % (

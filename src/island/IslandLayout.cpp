@@ -352,9 +352,9 @@ qint64 progressStep(const IslandLayout& layout, double progress, double devicePi
     const QRectF r = layout.rect(IslandControl::progress);
     const bool ring = std::abs(r.width() - r.height()) < 1;
     const double length = ring ? M_PI * r.width() : r.width();
-    const double quarters = std::max(1.0, 4 * length * std::max(1.0, devicePixelRatio));
+    const double pixels = std::max(1.0, length * std::max(1.0, devicePixelRatio));
     const double value = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
-    return static_cast<qint64>(std::floor(value * quarters));
+    return static_cast<qint64>(std::floor(value * pixels));
 }
 
 }  // namespace islandlayout

@@ -154,9 +154,9 @@ bool isChipPart(IslandControl c, TimerModel::Mode mode);
 // How much of the phase has passed, 0…1 (the ring and the bar).
 double progress(const TimerModel& model);
 // Which step of its drawing the progress control of `layout` (the ring's circumference or the
-// bar's length) shows at `progress`, in quarters of a device pixel at `devicePixelRatio`. The
-// drawn shape changes only when the step does: a 25-minute ring moves by a quarter pixel about
-// every eight seconds, not every second.
+// bar's length) shows at `progress`, in device pixels at `devicePixelRatio`. The drawn shape
+// changes only when the step does: a 25-minute ring moves by a pixel about every half minute,
+// not every second (an antialiased ring costs more to draw than the digits).
 qint64 progressStep(const IslandLayout& layout, double progress, double devicePixelRatio);
 
 }  // namespace islandlayout

@@ -362,10 +362,12 @@ void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, cons
     const TabularGlyphs& g = tabularGlyphs(font);
     const TabularLine line = layOutTabular(rect, text, font, align);
     p.save();
-    p.setFont(font);
     p.setPen(color);
     QList<quint32> glyphs;
     QList<QPointF> positions;
+    glyphs.reserve(text.size());
+    positions.reserve(text.size());
+    bool fontSet = false;  // the glyphs carry their own font; only other text needs it
     for (qsizetype i = 0; i < text.size(); ++i) {
         const TabularLine::Char& ch = line.chars[i];
         const QPointF pen(ch.penX, line.baseline);
@@ -373,6 +375,8 @@ void paintTabularText(QPainter& p, const QRectF& rect, const QString& text, cons
             glyphs.append(g.glyph[size_t(ch.glyphIndex)]);
             positions.append(pen);
         } else {
+            if (!fontSet) p.setFont(font);
+            fontSet = true;
             p.drawText(pen, QString(text[i]));
         }
     }

@@ -106,12 +106,24 @@ qint64 TimerModel::phaseDuration() const {
 }
 
 QString TimerModel::formatSeconds(qint64 seconds) {
-    return QString::asprintf("%lld:%02lld", static_cast<long long>(seconds / 60),
-                             static_cast<long long>(seconds % 60));
+    if (seconds < 0) {
+        return QString::asprintf("%lld:%02lld", static_cast<long long>(seconds / 60),
+                                 static_cast<long long>(seconds % 60));
+    }
+    // Every second, for every view of the time: without a format string.
+    QString text = QString::number(seconds / 60);
+    const int s = static_cast<int>(seconds % 60);
+    text.append(u':').append(QChar(u'0' + s / 10)).append(QChar(u'0' + s % 10));
+    return text;
 }
 
 QString TimerModel::formattedRemaining() const {
-    return formatSeconds(remaining_);
+    // Several views ask each second; the text is made once per value.
+    if (formattedFor_ != remaining_ || formatted_.isNull()) {
+        formatted_ = formatSeconds(remaining_);
+        formattedFor_ = remaining_;
+    }
+    return formatted_;
 }
 
 // Published setters.

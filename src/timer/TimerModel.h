@@ -205,6 +205,8 @@ private:
     Mode mode_ = Mode::focus;
     RunState runState_ = RunState::idle;
     qint64 remaining_ = 1500;
+    mutable qint64 formattedFor_ = -1;  // the value formatted_ shows
+    mutable QString formatted_;
     qint64 phaseSeconds_ = 1500;
     std::optional<Instant> endDate_;
     qint64 completedToday_ = 0;

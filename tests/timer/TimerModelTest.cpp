@@ -7,6 +7,27 @@ namespace {
 
 class TimerModelTest : public TimerFixture {};
 
+TEST(TimerModelFormat, MinutesAndTwoDigitSeconds) {
+    const std::pair<qint64, const char*> cases[] = {
+        {0, "0:00"}, {9, "0:09"}, {59, "0:59"}, {60, "1:00"}, {1500, "25:00"}, {6000, "100:00"},
+    };
+    for (const auto& [seconds, text] : cases) {
+        EXPECT_EQ(TimerModel::formatSeconds(seconds), QString::fromLatin1(text)) << seconds;
+    }
+}
+
+TEST_F(TimerModelTest, TheShownTimeFollowsEverySecond) {
+    TimerModel& m = make();
+    EXPECT_EQ(m.formattedRemaining(), QStringLiteral("25:00"));
+    m.toggle();
+    clock.advance(1);
+    EXPECT_EQ(m.formattedRemaining(), QStringLiteral("24:59"));
+    clock.advance(60);
+    EXPECT_EQ(m.formattedRemaining(), QStringLiteral("23:59"));
+    m.resetSession();
+    EXPECT_EQ(m.formattedRemaining(), QStringLiteral("25:00"));
+}
+
 TEST_F(TimerModelTest, AFullFocusPhaseTicksCompletesAndCredits) {
     auto& m = make();
     EXPECT_EQ(m.remaining(), 1500);
