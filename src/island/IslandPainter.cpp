@@ -461,7 +461,10 @@ void IslandPainter::paintCelebration(QPainter& p) const {
     S::paintText(p, QRectF(x0 + 42, y + 22, textRight - x0 - 42, 15), card.subtitle(), S::font(12),
                  S::white(0.65), Qt::AlignLeft);
     y += L::cardRowA + 4;
-    S::paintText(p, QRectF(x0, y, cw, 16), card.summaryLine(), S::font(12.5, QFont::Medium),
+    // Long figures (three-digit minutes and drifts, a long streak) get smaller rather than lose
+    // the streak at the end.
+    const QString summary = card.summaryLine();
+    S::paintText(p, QRectF(x0, y, cw, 16), summary, S::fittedFont(summary, 12.5, QFont::Medium, cw),
                  S::white(0.9), Qt::AlignLeft);
     y += 16;
     if (const auto top = card.topDistractionLine())

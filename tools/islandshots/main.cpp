@@ -204,6 +204,51 @@ int main(int argc, char** argv) {
         longFocus(s);
         s.island->setExpanded(true);
     });
+    // The longest words the island is given: a long task title, a long shortcut complaint, long
+    // site names, a card with three-digit figures and a long top distraction.
+    shotAtBothScales("long-task-title", stripNotch(), [&](Scene& s) {
+        longFocus(s);
+        IslandTaskPickerHook hook;
+        hook.tasks = [] {
+            return QList<IslandTaskPickerHook::Task>{
+                {QStringLiteral("t1"),
+                 QStringLiteral("Write the quarterly report for the regional planning committee "
+                                "and send it round")}};
+        };
+        hook.chosenTaskID = [] { return std::optional<QString>(QStringLiteral("t1")); };
+        hook.choose = [](const QString&) {};
+        s.prefs.setTickTickEnabled(true);
+        s.view->setTaskPickerHook(hook);
+        s.island->setExpanded(true);
+    });
+    shotAtBothScales("long-shortcut-unavailable", stripNotch(), [&](Scene& s) {
+        longFocus(s);
+        s.prefs.setShortcutError(QStringLiteral(
+            "Ctrl+Alt+Shift+Space is taken by another application, and so is the alternative."));
+        s.island->setExpanded(true);
+    });
+    shotAtBothScales("long-block-warning", pill(), [&](Scene& s) {
+        longFocus(s);
+        s.island->setExpanded(true);
+        s.island->setBlockWarning(
+            QStringLiteral("video-streaming.entertainment.international-example.co.uk"));
+        s.island->setBlockWarningSeconds(10);
+    });
+    shotAtBothScales("long-blocked-site", stripNotch(), [&](Scene& s) {
+        longFocus(s);
+        s.island->setExpanded(true);
+        s.island->setBlockedSite(
+            QStringLiteral("video-streaming.entertainment.international-example.co.uk"));
+    });
+    shotAtBothScales("long-card-focus", pill(), [&](Scene& s) {
+        s.island->setExpanded(true);
+        CompletionCelebration c = s.card(true, false);
+        c.summary = TimerModel::SessionSummary{180, 128, s.clock.now()};
+        c.glance = FocusGlance{1440, 365, 999, 9999,
+                               QStringLiteral("video-streaming.entertainment.example.co.uk")};
+        s.island->setCelebration(c);
+    });
+    shotAtBothScales("long-notch-collapsed-running", cameraNotch(), longFocus);
     shot("dragged-over-strip", pill(), [](Scene& s) {
         s.run(46);
         s.island->setNotchPreviewMetrics(stripNotch());
