@@ -37,14 +37,20 @@ IslandPainter::IslandPainter(const IslandLayout& layout, const IslandPaintState&
 
 void IslandPainter::paint(QPainter& p) const {
     const bool morphing = state_.outline != layout_.island || state_.outlineShape != layout_.shape;
-    if (!morphing && S::insideIslandShape(state_.outline, state_.outlineShape, state_.dirty)) {
-        // A repaint inside the outline (the time, each second): the outline and its rim are
-        // not touched, so its background is a plain rectangle.
-        p.fillRect(state_.dirty, Qt::black);
+    const bool rim = layout_.metrics.isPill() && layout_.content != IslandContent::collapsed;
+    if (!morphing && ((state_.shaped && !rim) ||
+                      S::insideIslandShape(state_.outline, state_.outlineShape, state_.dirty))) {
+        // A repaint inside the outline (the time, each second), or of a window cut to the
+        // outline: the outline and its rim are not touched, so the background is a rectangle.
+        if (state_.dirty.isEmpty()) {
+            p.fillRect(p.window(), Qt::black);
+        } else {
+            p.fillRect(state_.dirty, Qt::black);
+        }
     } else {
         const QPainterPath path = S::islandShapePath(state_.outline, state_.outlineShape);
         p.fillPath(path, Qt::black);
-        if (layout_.metrics.isPill() && layout_.content != IslandContent::collapsed) {
+        if (rim) {
             p.setPen(QPen(S::white(0.08), 1));
             p.drawPath(path);
         }

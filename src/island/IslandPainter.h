@@ -42,6 +42,9 @@ struct IslandPaintState {
     double cardElapsed = 0;  // seconds since the completion card appeared
     // The part being repainted (empty: all of it); what lies outside is not drawn at all.
     QRectF dirty;
+    // The window is cut to the outline (no compositor): what lies outside the outline is never
+    // seen, so the background may be black up to the widget's edges.
+    bool shaped = false;
 };
 
 class IslandPainter {

@@ -87,6 +87,7 @@ void IslandPanel::setContentWidget(QWidget* content) {
         content_->setParent(container_);
         content_->setGeometry(container_->rect());
         content_->show();
+        markContentShaped();
     }
 }
 
@@ -111,6 +112,7 @@ void IslandPanel::setCompositing(bool runs) {
     }
     if (maskApplied_) clearMask();
     maskApplied_ = false;
+    markContentShaped();
     if (!hasAlpha_) {
         // The visual of an X window is fixed when it is made: make it again with an alpha
         // channel, where it was and as it was.
@@ -145,12 +147,23 @@ void IslandPanel::applyShape() {
     if (!mask) {
         if (maskApplied_) clearMask();
         maskApplied_ = false;
+        markContentShaped();
         return;
     }
     if (maskApplied_ && *mask == appliedMask_) return;
     appliedMask_ = *mask;
     maskApplied_ = true;
     setMask(*mask);
+    markContentShaped();
+}
+
+void IslandPanel::markContentShaped() {
+    // Cut to its outline, the content paints every pixel the shape lets through and more: the
+    // panel need not paint a background beneath it first (a second painter every second).
+    const bool shaped = maskApplied_ && !translucent_;
+    if (content_ && content_->testAttribute(Qt::WA_OpaquePaintEvent) != shaped) {
+        content_->setAttribute(Qt::WA_OpaquePaintEvent, shaped);
+    }
 }
 
 void IslandPanel::applyDesktopStates() {
@@ -286,11 +299,22 @@ void IslandPanel::announce(const QString& text) {
 }
 
 bool IslandPanel::eventFilter(QObject* watched, QEvent* event) {
-    // Only native windows: every mouse event reaches its window exactly once.
-    if (watched == content_ && !translucent_ && shapeProvider_ &&
-        (event->type() == QEvent::Paint || event->type() == QEvent::Resize)) {
-        applyShape();
+    // It sees every event of the application: all but these few pass at once.
+    switch (event->type()) {
+        case QEvent::Paint:
+        case QEvent::Resize:
+            if (watched == content_ && !translucent_ && shapeProvider_) applyShape();
+            return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+        case QEvent::Wheel:
+            break;
+        default:
+            return false;
     }
+    // Only native windows: every mouse event reaches its window exactly once.
     auto* window = qobject_cast<QWindow*>(watched);
     if (!window) return QWidget::eventFilter(watched, event);
     const bool ours = window == windowHandle();

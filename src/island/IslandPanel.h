@@ -83,6 +83,7 @@ protected:
 private:
     void layoutContainer();
     void applyShape();
+    void markContentShaped();
     void applyDesktopStates();
     void setWindowFlagNow(Qt::WindowType flag, bool on);
 

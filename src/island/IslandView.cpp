@@ -442,6 +442,8 @@ void IslandView::paintEvent(QPaintEvent* event) {
     // desktop's settings files, which a repaint of the time every second need not do.
     state.reducedMotion = layout_.content == IslandContent::celebration && reducedMotion();
     state.cardElapsed = cardElapsed();
+    // Set by the desktop panel while it cuts the window to the outline.
+    state.shaped = testAttribute(Qt::WA_OpaquePaintEvent);
     if (state.dirty.contains(QRectF(rect()))) state.dirty = QRectF();  // all of it
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);

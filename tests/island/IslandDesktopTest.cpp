@@ -257,6 +257,13 @@ TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
     EXPECT_FALSE(panel->isTranslucent());
     EXPECT_EQ(windowDepth(*panel), 24);
     EXPECT_FALSE(panel->mask().isEmpty());
+    // The content paints all that the shape lets through: no background is painted beneath it.
+    QWidget* content = panel->contentWidget();
+    ASSERT_NE(content, nullptr);
+    EXPECT_TRUE(content->testAttribute(Qt::WA_OpaquePaintEvent));
+    const QImage cut = content->grab().toImage();
+    const QPoint middle = content->mapFrom(panel, where.center() - where.topLeft());
+    EXPECT_EQ(QColor(cut.pixel(middle * cut.devicePixelRatio())), QColor(Qt::black));
 
     // One starts: the window is made again with an alpha channel, where it was and as it was.
     auto compositor = std::make_unique<CompositorSelection>();
@@ -264,6 +271,7 @@ TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
     ASSERT_TRUE(waitUntil([&] { return desk.shown(); }));
     EXPECT_EQ(windowDepth(*panel), 32);
     EXPECT_TRUE(panel->mask().isEmpty());
+    EXPECT_FALSE(content->testAttribute(Qt::WA_OpaquePaintEvent)) << "translucent around it";
     EXPECT_EQ(panel->geometry(), where);
     const QString id = QString::number(panel->winId());
     QString states;
@@ -283,6 +291,7 @@ TEST_F(IslandDesktopTest, FollowsACompositorThatStartsAndStopsLater) {
     compositor.reset();
     ASSERT_TRUE(waitUntil([&] { return !panel->isTranslucent(); }, 5000));
     EXPECT_FALSE(panel->mask().isEmpty());
+    EXPECT_TRUE(content->testAttribute(Qt::WA_OpaquePaintEvent));
     EXPECT_TRUE(panel->isVisible());
 }
 
