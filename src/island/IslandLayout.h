@@ -125,6 +125,8 @@ struct IslandLayout {
     IslandControl controlAt(const QPointF& pos) const;
     // The completion card's dark box.
     QRectF cardBox() const;
+    // The width of the card's lines of text.
+    double cardTextWidth() const { return cardBox().width() - 32; }
     // The part redrawn once a second while the timer runs.
     QRectF countdownRegion() const;
     // The swipe hint under the hovered, idle notch island.

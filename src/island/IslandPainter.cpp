@@ -446,7 +446,7 @@ void IslandPainter::paintCelebration(QPainter& p) const {
 
     const QColor tint = S::modeColor(card.mode);
     const double x0 = box.left() + 16;
-    const double cw = box.width() - 32;
+    const double cw = l.cardTextWidth();
     if (!card.showsFigures()) {
         // A short card: the seal, the title and the subtitle, centred.
         const double top = box.center().y() - (32 + 6 + 28 + 2 + 16) / 2.0;

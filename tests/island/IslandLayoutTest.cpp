@@ -282,6 +282,12 @@ TEST(IslandLayout, LongTextsGetSmallerToFitTheirPlaces) {
                                  return in;
                              }())
                                  .rect(C::countdown);
+    IslandLayoutInput cardInput = base(pillMetrics());
+    cardInput.expanded = true;
+    cardInput.flags.hasCelebration = true;
+    cardInput.cardShowsFigures = true;
+    const double cardText = islandlayout::compute(cardInput).cardTextWidth();
+    const QString longSummary = TimerModel::SessionSummary{180, 128, Instant{}}.line(999);
     struct Case {
         const char* name;
         QString text;
@@ -291,6 +297,10 @@ TEST(IslandLayout, LongTextsGetSmallerToFitTheirPlaces) {
         bool tabular;
         bool smaller;
     } cases[] = {
+        {"a usual card summary", TimerModel::SessionSummary{25, 3, Instant{}}.line(4), 12.5,
+         QFont::Medium, cardText, false, false},
+        {"a card summary with long figures", longSummary, 12.5, QFont::Medium, cardText, false,
+         true},
         {"a usual countdown", QStringLiteral("24:59"), 27, QFont::Normal, countdown.width() - 2,
          true, false},
         {"three-digit minutes", QStringLiteral("119:59"), 27, QFont::Normal, countdown.width() - 2,
