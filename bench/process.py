@@ -454,8 +454,8 @@ def main():
     parser.add_argument("tarnwhistle")
     parser.add_argument("bare_label")
     parser.add_argument("--starts", type=int, default=5)
-    parser.add_argument("--window", type=float, default=30.0, help="seconds measured")
-    parser.add_argument("--rounds", type=int, default=5, help="running: the window in rounds")
+    parser.add_argument("--window", type=float, default=60.0, help="seconds measured")
+    parser.add_argument("--rounds", type=int, default=10, help="running: the window in rounds")
     parser.add_argument("--settle", type=float, default=10.0, help="Tarnwhistle's peek, seconds")
     args = parser.parse_args()
     for var in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
@@ -484,7 +484,7 @@ def main():
         proc, _, _ = start_once(tw, env, bus, windows, TW_BUS_NAME, tw_name)
         time.sleep(args.settle)
         tw_rss = rss_mb(proc.pid)
-        tw_idle = measure_window(proc.pid, args.window)
+        tw_idle = measure_window(proc.pid, args.window / 2)
         command = subprocess.run(
             [tw, "start-focus"], env=env, stdin=subprocess.DEVNULL, capture_output=True, text=True
         )
