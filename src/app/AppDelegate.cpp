@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "distraction/FocusShortcuts.h"
+
 #include "island/IslandController.h"
 #include "island/IslandViewStyle.h"
 #include "timer/TestimonialStore.h"
@@ -56,9 +58,10 @@ bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
 }
 
 void AppDelegate::runFocusShortcuts(bool focusing) {
-    // The focus shortcuts component will run the focus-start (true) or focus-end (false) Do Not
-    // Disturb shortcut here, on its own serial queue.
+    // The focus-start (true) or focus-end (false) Do Not Disturb shortcut, on the shortcuts'
+    // own queue.
     Q_EMIT focusShortcutRunRequested(focusing);
+    if (focusShortcuts_) focusShortcuts_->run(focusing);
 }
 
 void AppDelegate::handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft) {
@@ -137,14 +140,16 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
             // will be awaited here.
             // The cloud client's finalUpload will be awaited here, with a 3-second request
             // time-out.
-            // The focus shortcuts' serial queue will then receive a job that hands the reply
-            // back to the main thread, so that a queued focus-end shortcut runs first.
-            QMetaObject::invokeMethod(
-                self.data(),
-                [chain] {
-                    if (const auto reply = chain.lock()) reply->send();
-                },
-                Qt::QueuedConnection);
+            // Then the reply waits behind the focus shortcuts' queue, so that the focus-end
+            // shortcut the reset above asked for runs first.
+            const auto send = [chain] {
+                if (const auto reply = chain.lock()) reply->send();
+            };
+            if (self->focusShortcuts_) {
+                self->focusShortcuts_->whenDone(send);
+            } else {
+                QMetaObject::invokeMethod(self.data(), send, Qt::QueuedConnection);
+            }
         },
         Qt::QueuedConnection);
     quitDeadline_ = env_.scheduler.callAfter(kQuitTimeLimit, [chain] {

@@ -20,12 +20,14 @@ class AppPreferences;
 class Confirmation;
 class DriftCounter;
 class DriftLog;
+class FocusShortcuts;
 class IslandController;
 class TestimonialStore;
 class FocusWidgetBridge;
 class GlobalShortcuts;
 class HotKeys;
 class Notifications;
+class ProcessLauncher;
 class StatusService;
 class SystemEvents;
 class TimerModel;
@@ -52,6 +54,9 @@ struct AppEnvironment {
         makeIsland;
     // Asks the quit question; without it a user's quit goes ahead unasked.
     Confirmation* confirmation = nullptr;
+    // Starts the focus shortcuts tool `shortcutsTool`; without it no shortcut runs.
+    ProcessLauncher* processes = nullptr;
+    QString shortcutsTool;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -154,6 +159,7 @@ private:
     bool ownsBusName_ = false;
     bool publishedObject_ = false;
     DriftCounter* drifts_ = nullptr;
+    FocusShortcuts* focusShortcuts_ = nullptr;
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;
 };

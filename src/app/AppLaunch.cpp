@@ -2,9 +2,11 @@
 #include <QPointer>
 
 #include "app/AppDelegate.h"
+
 #include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
+#include "distraction/FocusShortcuts.h"
 #include "island/IslandController.h"
 #include "platform/SystemEvents.h"
 #include "preferences/AppPreferences.h"
@@ -89,6 +91,10 @@ void AppDelegate::wirePhaseEndNotification() {
 }
 
 void AppDelegate::wireFocusShortcuts() {
+    if (env_.processes) {
+        focusShortcuts_ = new FocusShortcuts(*preferences_, *env_.processes, env_.scheduler,
+                                             env_.shortcutsTool, this);
+    }
     connect(&model(), &TimerModel::focusActivityChanged, this,
             [this](bool focusing) { runFocusShortcuts(focusing); });
     // A restored running focus phase counts as one that has just started.

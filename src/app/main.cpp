@@ -17,6 +17,7 @@
 #include "platform/linux/ChimeSound.h"
 #include "platform/linux/DisplayProbe.h"
 #include "platform/linux/LinuxSystemEvents.h"
+#include "platform/linux/QtProcessLauncher.h"
 #include "platform/linux/QtScheduler.h"
 #include "support/Paths.h"
 #include "timer/DriftLog.h"
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<tw::Confirmation> confirmation = tw::createConfirmation();
     const std::unique_ptr<tw::Notifications> notifications = tw::createNotifications();
 
+    tw::QtProcessLauncher processes;
     tw::AppDelegate delegate(tw::AppEnvironment{
         standard,
         appGroup,
@@ -97,6 +99,8 @@ int main(int argc, char** argv) {
         QDBusConnection::sessionBus(),
         tw::desktopIslandFactory(),
         confirmation.get(),
+        &processes,
+        QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwhistle-shortcuts"),
     });
     // Launching has finished once the event loop runs.
     QMetaObject::invokeMethod(&delegate, &tw::AppDelegate::applicationDidFinishLaunching,

@@ -1,5 +1,7 @@
 #include "distraction/FocusShortcuts.h"
 
+#include <QCoreApplication>
+
 #include "platform/ChildProcess.h"
 #include "platform/Scheduler.h"
 #include "preferences/AppPreferences.h"
@@ -25,8 +27,14 @@ FocusShortcuts::FocusShortcuts(AppPreferences& preferences, ProcessLauncher& lau
 FocusShortcuts::~FocusShortcuts() {
     // Whoever waits for the queue is still told, even if the runs it waited for will not happen.
     for (Job& job : queue_) {
-        if (job.done) scheduler_.post(0, std::move(job.done));
+        if (job.done) deliver(std::move(job.done));
     }
+}
+
+void FocusShortcuts::deliver(std::function<void()> done) {
+    // From the event loop, after whatever called this; the application, not this object, carries
+    // it, so that it arrives even if this object is gone by then.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(done), Qt::QueuedConnection);
 }
 
 void FocusShortcuts::run(bool active) {
@@ -51,8 +59,7 @@ void FocusShortcuts::next() {
     while (!process_ && !queue_.isEmpty()) {
         Job job = queue_.dequeue();
         if (job.name.isEmpty()) {
-            // A completion runs from the event loop, after whatever called this.
-            if (job.done) scheduler_.post(0, std::move(job.done));
+            if (job.done) deliver(std::move(job.done));
             continue;
         }
         startRun(job.name);

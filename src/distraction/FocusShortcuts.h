@@ -45,6 +45,7 @@ private:
     };
 
     void next();
+    static void deliver(std::function<void()> done);
     void startRun(const QString& name);
     void ended(const std::optional<QString>& message);
     void timedOut();

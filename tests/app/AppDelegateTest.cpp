@@ -1,6 +1,8 @@
 // The application delegate in this process, over fake time, fake system events and a fake chime.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -23,6 +25,8 @@
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeSystemEvents.h"
+#include "platform/linux/QtProcessLauncher.h"
+#include "preferences/AppPreferences.h"
 #include "support/Calendar.h"
 #include "support/Uuid.h"
 #include "timer/DriftLog.h"
@@ -207,6 +211,37 @@ TEST_F(Delegate, RestoredRunningFocusRunsTheFocusStartShortcutOnce) {
     model().toggle();
     model().toggle();
     EXPECT_EQ(runs, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Delegate, FocusRunsItsShortcutsAndQuitWaitsForTheEndOne) {
+    // A stand-in shortcuts tool that logs each name it runs.
+    const QString log = dir.filePath(QStringLiteral("shortcuts.log"));
+    shortcutsTool = dir.filePath(QStringLiteral("shortcuts"));
+    QFile tool(shortcutsTool);
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$2\" >> '%1'\n").arg(log).toUtf8());
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QtProcessLauncher launcher;
+    processes = &launcher;
+    const auto logged = [&] {
+        QFile f(log);
+        if (!f.open(QIODevice::ReadOnly)) return QStringList();
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    };
+
+    launch();
+    delegate->preferences().setFocusStartShortcut(QStringLiteral("DND On"));
+    delegate->preferences().setFocusEndShortcut(QStringLiteral("DND Off"));
+    model().toggle();
+    ASSERT_TRUE(waitUntil([&] { return logged().size() == 1; }));
+    EXPECT_EQ(logged(), QStringList{QStringLiteral("DND On")});
+
+    // Quitting ends the session; the reply waits until its focus-end shortcut has run.
+    EXPECT_EQ(delegate->applicationShouldTerminate(Reason::system), Reply::later);
+    ASSERT_TRUE(waitUntil([&] { return terminations == 1; }));
+    EXPECT_EQ(logged(), (QStringList{QStringLiteral("DND On"), QStringLiteral("DND Off")}));
+    delegate.reset();  // before the launcher it uses
 }
 
 TEST_F(Delegate, QuitWhileIdleAsksNothingAndTerminatesOnce) {

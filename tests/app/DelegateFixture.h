@@ -37,6 +37,8 @@ protected:
     MessageBoxConfirmation confirmation;
     int terminations = 0;
     decltype(AppEnvironment::makeIsland) makeIsland;
+    ProcessLauncher* processes = nullptr;  // none: no focus shortcut runs
+    QString shortcutsTool;
     std::unique_ptr<AppDelegate> delegate;
 
     AppDelegate& make(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
@@ -54,6 +56,8 @@ protected:
             bus,
             makeIsland,
             &confirmation,
+            processes,
+            shortcutsTool,
         });
         return *delegate;
     }
