@@ -60,13 +60,29 @@ QFont font(double pixelSize, QFont::Weight weight) {
     return f;
 }
 
-QPainterPath islandShapePath(const QRectF& r, const ShapeParams& s) {
-    const double w = r.width();
-    const double h = r.height();
-    const double t = std::max(0.0, std::min(w * 0.25, s.topRadius));
-    const double b = std::max(0.0, std::min({s.bottomRadius, h * 0.5, (w - 2 * t) * 0.5}));
+namespace {
+
+// The outline's corners as drawn: the top and bottom radii, clamped to the rectangle, and how far
+// the flared top corners pull the sides in.
+struct Corners {
+    double top;
+    double bottom;
+    double detach;
+    double side;  // the sides' distance from the rectangle's left and right edges
+};
+
+Corners cornersOf(const QRectF& r, const ShapeParams& s) {
+    const double t = std::max(0.0, std::min(r.width() * 0.25, s.topRadius));
+    const double b =
+        std::max(0.0, std::min({s.bottomRadius, r.height() * 0.5, (r.width() - 2 * t) * 0.5}));
     const double d = std::clamp(s.detach, 0.0, 1.0);
-    const double l = (1 - d) * t;
+    return {t, b, d, (1 - d) * t};
+}
+
+}  // namespace
+
+QPainterPath islandShapePath(const QRectF& r, const ShapeParams& s) {
+    const auto [t, b, d, l] = cornersOf(r, s);
     const double minX = r.left(), maxX = r.right(), minY = r.top(), maxY = r.bottom();
 
     QPainterPath path;
@@ -86,14 +102,12 @@ bool insideIslandShape(const QRectF& r, const ShapeParams& s, const QRectF& area
     if (area.isEmpty()) return false;
     const double w = r.width();
     const double h = r.height();
-    const double t = std::max(0.0, std::min(w * 0.25, s.topRadius));
-    const double b = std::max(0.0, std::min({s.bottomRadius, h * 0.5, (w - 2 * t) * 0.5}));
-    const double l = (1 - std::clamp(s.detach, 0.0, 1.0)) * t;
+    const Corners c = cornersOf(r, s);
     // The outline holds a cross: a full-height band between the corners and a full-width band
     // between the top and bottom corners.
-    const double corner = std::max(t, b);
-    const QRectF tall(r.left() + l + corner, r.top(), w - 2 * (l + corner), h);
-    const QRectF wide(r.left() + l, r.top() + t, w - 2 * l, h - t - b);
+    const double corner = std::max(c.top, c.bottom);
+    const QRectF tall(r.left() + c.side + corner, r.top(), w - 2 * (c.side + corner), h);
+    const QRectF wide(r.left() + c.side, r.top() + c.top, w - 2 * c.side, h - c.top - c.bottom);
     const auto holds = [&](const QRectF& band) {
         return band.adjusted(inset, inset, -inset, -inset).contains(area);
     };

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "common/TestSupport.h"
 #include "distraction/FocusShortcuts.h"
 #include "platform/UserDefaults.h"
 #include "platform/fake/FakeScheduler.h"
@@ -53,21 +53,14 @@ public:
     // The event loop runs until the queue is empty (the children are real processes); the
     // time limit is the fake clock's, moved only by the tests.
     bool settle() {
-        const QDeadlineTimer deadline(15000);
-        while (shortcuts->pending() > 0 && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
+        const bool empty = waitUntil([this] { return shortcuts->pending() == 0; }, 15000);
         QCoreApplication::processEvents();
-        return shortcuts->pending() == 0;
+        return empty;
     }
 
     // Runs the event loop until the child has logged its name, so it is under way.
     bool started(int runs) {
-        const QDeadlineTimer deadline(15000);
-        while (logged().size() < runs && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return logged().size() >= runs;
+        return waitUntil([this, runs] { return logged().size() >= runs; }, 15000);
     }
 
     QStringList logged() const {

@@ -1,29 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <memory>
 
+#include "common/TestSupport.h"
 #include "platform/linux/QtScheduler.h"
 
 namespace tw::test {
 namespace {
-
-// Runs the event loop until `done` or, as a safety net, five seconds have passed. The calls under
-// test are due at once, so nothing here waits for time to pass.
-template <typename F>
-bool runUntil(F done) {
-    const QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents();
-    return done();
-}
 
 TEST(QtSchedulerTest, RunsACallOnceAndForgetsIt) {
     QtScheduler scheduler;
     int runs = 0;
     auto call = scheduler.callAfter(0, [&] { ++runs; });
     EXPECT_EQ(scheduler.pending(), 1u);
-    ASSERT_TRUE(runUntil([&] { return runs > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return runs > 0; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(scheduler.pending(), 0u);
@@ -38,7 +29,7 @@ TEST(QtSchedulerTest, DestroyingTheHandleCancels) {
     auto cancelled = scheduler.callAfter(0, [&] { cancelledRan = true; });
     auto other = scheduler.callAfter(0, [&] { otherRan = true; });
     cancelled.reset();
-    ASSERT_TRUE(runUntil([&] { return otherRan; }));
+    ASSERT_TRUE(waitUntil([&] { return otherRan; }));
     EXPECT_FALSE(cancelledRan);
     EXPECT_EQ(scheduler.pending(), 0u);
 }
@@ -54,7 +45,7 @@ TEST(QtSchedulerTest, ACallMayReplaceItsOwnHandleAsATickerDoes) {
         if (ticks < 5) ticker = scheduler.callAfter(0, tick);
     };
     ticker = scheduler.callAfter(0, tick);
-    ASSERT_TRUE(runUntil([&] { return ticks == 5; }));
+    ASSERT_TRUE(waitUntil([&] { return ticks == 5; }));
     EXPECT_EQ(scheduler.pending(), 0u);
 }
 
