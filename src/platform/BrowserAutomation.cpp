@@ -1,8 +1,8 @@
 #include "platform/BrowserAutomation.h"
 
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include "platform/RunningApplications.h"
@@ -11,22 +11,32 @@ namespace tw {
 
 QString rawValue(FocusBrowser browser) {
     switch (browser) {
-        case FocusBrowser::firefox: return QStringLiteral("firefox");
-        case FocusBrowser::chrome: return QStringLiteral("chrome");
-        case FocusBrowser::chromium: return QStringLiteral("chromium");
-        case FocusBrowser::brave: return QStringLiteral("brave");
-        case FocusBrowser::edge: return QStringLiteral("edge");
+        case FocusBrowser::firefox:
+            return QStringLiteral("firefox");
+        case FocusBrowser::chrome:
+            return QStringLiteral("chrome");
+        case FocusBrowser::chromium:
+            return QStringLiteral("chromium");
+        case FocusBrowser::brave:
+            return QStringLiteral("brave");
+        case FocusBrowser::edge:
+            return QStringLiteral("edge");
     }
     return {};
 }
 
 QString displayName(FocusBrowser browser) {
     switch (browser) {
-        case FocusBrowser::firefox: return QStringLiteral("Firefox");
-        case FocusBrowser::chrome: return QStringLiteral("Chrome");
-        case FocusBrowser::chromium: return QStringLiteral("Chromium");
-        case FocusBrowser::brave: return QStringLiteral("Brave");
-        case FocusBrowser::edge: return QStringLiteral("Edge");
+        case FocusBrowser::firefox:
+            return QStringLiteral("Firefox");
+        case FocusBrowser::chrome:
+            return QStringLiteral("Chrome");
+        case FocusBrowser::chromium:
+            return QStringLiteral("Chromium");
+        case FocusBrowser::brave:
+            return QStringLiteral("Brave");
+        case FocusBrowser::edge:
+            return QStringLiteral("Edge");
     }
     return {};
 }
