@@ -1,23 +1,25 @@
 #include "app/AppDelegate.h"
 
-#include "distraction/FocusShortcuts.h"
-
-#include "island/IslandController.h"
-#include "island/IslandViewStyle.h"
-#include "timer/TestimonialStore.h"
-#include "widget/FocusWidgetBridge.h"
+#include <QCoreApplication>
 
 #include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
 #include "distraction/DriftCounter.h"
+#include "distraction/FocusShortcuts.h"
+#include "distraction/SiteBlocker.h"
+#include "island/IslandController.h"
+#include "island/IslandViewStyle.h"
 #include "platform/Confirmation.h"
+#include "platform/RunningApplications.h"
 #include "platform/SystemEvents.h"
 #include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
 #include "shell/MenuBarController.h"
 #include "timer/DriftLog.h"
+#include "timer/TestimonialStore.h"
 #include "timer/TimerModel.h"
+#include "widget/FocusWidgetBridge.h"
 
 namespace tw {
 
@@ -121,9 +123,10 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
     // A system quit closes a question still open; its answer no longer matters.
     if (env_.confirmation) env_.confirmation->dismiss();
 
-    // 3. The site blocker will be suspended and refreshed here, and the settings controller's
-    //    resetDNDSetup will drop a half-finished Do Not Disturb set-up here. Then the session
-    //    ends the way a reset does, without an undo offer.
+    // 3. The site blocker stops, and the settings controller's resetDNDSetup will drop a
+    //    half-finished Do Not Disturb set-up here. Then the session ends the way a reset does,
+    //    without an undo offer.
+    if (siteBlocker_) siteBlocker_->setSuspended(true);
     model().resetSession();
 
     // 4. One reply, from whichever comes first: the clean-up chain or the time limit.
@@ -136,19 +139,25 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
         this,
         [self, chain] {
             if (!self) return;
-            // The site blocker's check in flight (its task), then its access probe (probeTask),
-            // will be awaited here.
             // The cloud client's finalUpload will be awaited here, with a 3-second request
-            // time-out.
-            // Then the reply waits behind the focus shortcuts' queue, so that the focus-end
-            // shortcut the reset above asked for runs first.
-            const auto send = [chain] {
-                if (const auto reply = chain.lock()) reply->send();
+            // time-out. Then the reply waits behind the focus shortcuts' queue, so that the
+            // focus-end shortcut the reset above asked for runs first.
+            const auto afterShortcuts = [self, chain] {
+                const auto send = [chain] {
+                    if (const auto reply = chain.lock()) reply->send();
+                };
+                if (self && self->focusShortcuts_) {
+                    self->focusShortcuts_->whenDone(send);
+                } else {
+                    QMetaObject::invokeMethod(QCoreApplication::instance(), send,
+                                              Qt::QueuedConnection);
+                }
             };
-            if (self->focusShortcuts_) {
-                self->focusShortcuts_->whenDone(send);
+            // First the site blocker's check in flight and its access probe, if any.
+            if (self->siteBlocker_) {
+                self->siteBlocker_->whenIdle(afterShortcuts);
             } else {
-                QMetaObject::invokeMethod(self.data(), send, Qt::QueuedConnection);
+                afterShortcuts();
             }
         },
         Qt::QueuedConnection);

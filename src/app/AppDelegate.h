@@ -17,6 +17,8 @@
 namespace tw {
 
 class AppPreferences;
+class ApplicationWatch;
+class BrowserAutomation;
 class Confirmation;
 class DriftCounter;
 class DriftLog;
@@ -28,6 +30,8 @@ class GlobalShortcuts;
 class HotKeys;
 class Notifications;
 class ProcessLauncher;
+class RunningApplications;
+class SiteBlocker;
 class StatusService;
 class SystemEvents;
 class TimerModel;
@@ -57,6 +61,13 @@ struct AppEnvironment {
     // Starts the focus shortcuts tool `shortcutsTool`; without it no shortcut runs.
     ProcessLauncher* processes = nullptr;
     QString shortcutsTool;
+    // The desktop's applications (the front one, launches, hiding); without them no application
+    // is hidden and no browser is ever in front.
+    RunningApplications* applications = nullptr;
+    // Our browser extension; without it no site is blocked.
+    BrowserAutomation* browsers = nullptr;
+    // Monotonic seconds for the site blocker's warnings; without it, the scheduler's clock.
+    std::function<double()> uptime;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -115,6 +126,8 @@ public:
     void handleSiteWarning(const std::optional<QString>& ruleText, int secondsLeft);
     // The drift counter of the model; made on first use.
     DriftCounter& drifts();
+    // Null until launch, and without browser automation.
+    SiteBlocker* siteBlocker() const { return siteBlocker_; }
 
 Q_SIGNALS:
     // Another copy asked this one to show its island.
@@ -132,6 +145,7 @@ private:
     void wireIsland();
     void listenForShowIsland();
     void wirePhaseEndNotification();
+    void wireDistraction();
     void wireFocusShortcuts();
     void wireTray();
     void wireGlobalShortcuts();
@@ -160,6 +174,8 @@ private:
     bool publishedObject_ = false;
     DriftCounter* drifts_ = nullptr;
     FocusShortcuts* focusShortcuts_ = nullptr;
+    SiteBlocker* siteBlocker_ = nullptr;
+    std::unique_ptr<ApplicationWatch> browserWatch_;  // held while the blocker follows the front
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;
 };

@@ -7,7 +7,10 @@
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
 #include "distraction/FocusShortcuts.h"
+#include "distraction/SiteBlocker.h"
 #include "island/IslandController.h"
+#include "platform/BrowserAutomation.h"
+#include "platform/RunningApplications.h"
 #include "platform/SystemEvents.h"
 #include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
@@ -30,9 +33,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     listenForShowIsland();  // 7. a second copy's request
     // 8-9. The cloud client and the event emitter (with the ntfy notifier).
     wirePhaseEndNotification();  // the desktop notification when a phase runs out
-    // 10-11. The application hider and the site blocker (onWarning → handleSiteWarning,
-    //        onBlocked → the island's showBlockedSite).
-    wireFocusShortcuts();  // 12-13. Do Not Disturb follows focus activity
+    wireDistraction();           // 10-11. the application hider and the site blocker
+    wireFocusShortcuts();        // 12-13. Do Not Disturb follows focus activity
     // 14-17. The settings window, the tour replay and the first-run tour (2.4 s after launch
     //        when unseen).
     wireTray();             // 18-19. the tray menu and its icon
@@ -88,6 +90,44 @@ void AppDelegate::wirePhaseEndNotification() {
     // Follows the model's announced phase ends and the preference from now on; its button starts
     // the next phase on the model, as the completion card's does.
     new PhaseEndNotifier(model(), *preferences_, env_.notifications, this);
+}
+
+void AppDelegate::wireDistraction() {
+    const QPointer<AppDelegate> self(this);
+    RunningApplications* applications = env_.applications;
+    if (env_.browsers) {
+        SiteBlocker::Uptime uptime = env_.uptime;
+        if (!uptime) {
+            Scheduler* scheduler = &env_.scheduler;
+            uptime = [scheduler] { return scheduler->now().seconds; };
+        }
+        SiteBlocker::FrontBrowser front = [applications]() -> std::optional<FocusBrowser> {
+            if (!applications) return std::nullopt;
+            const auto app = applications->frontmost();
+            return app ? focusBrowserOf(*app) : std::nullopt;
+        };
+        siteBlocker_ = new SiteBlocker(model(), *preferences_, *env_.browsers, env_.scheduler,
+                                       std::move(uptime), std::move(front), this);
+        connect(siteBlocker_, &SiteBlocker::warning, this, &AppDelegate::handleSiteWarning);
+        connect(siteBlocker_, &SiteBlocker::blocked, this, [self](const QString& rule) {
+            if (self && self->controller_) self->controller_->showBlockedSite(rule);
+        });
+        if (applications) {
+            // Another application in front decides afresh; the desktop is followed only while
+            // a focus phase runs with sites to block.
+            connect(applications, &RunningApplications::activated, siteBlocker_,
+                    &SiteBlocker::frontApplicationChanged);
+            connect(siteBlocker_, &SiteBlocker::activeChanged, this, [self](bool active) {
+                if (!self) return;
+                if (!active) {
+                    self->browserWatch_.reset();
+                } else if (!self->browserWatch_) {
+                    self->browserWatch_ = self->env_.applications->watch();
+                }
+            });
+        }
+        siteBlocker_->start();
+    }
 }
 
 void AppDelegate::wireFocusShortcuts() {
@@ -181,13 +221,17 @@ void AppDelegate::followSystemEvents() {
     observers_.append(connect(&events, &SystemEvents::dayChanged, this, refreshDay));
     observers_.append(connect(&events, &SystemEvents::timeZoneChanged, this, refreshDay));
     observers_.append(connect(&events, &SystemEvents::becameActive, this, refreshDay));
-    // Sleep: the site blocker will be suspended and refreshed here first; then the model.
+    // Sleep: the site blocker stops first (a tab is never blanked across a sleep); then the model.
     observers_.append(connect(&events, &SystemEvents::willSleep, this, [self] {
-        if (self) self->model().systemWillSleep();
+        if (!self) return;
+        if (self->siteBlocker_) self->siteBlocker_->setSuspended(true);
+        self->model().systemWillSleep();
     }));
-    // Wake: the model first; the site blocker will then be resumed and refreshed here.
+    // Wake: the model first; then the site blocker decides afresh.
     observers_.append(connect(&events, &SystemEvents::didWake, this, [self] {
-        if (self) self->model().systemDidWake();
+        if (!self) return;
+        self->model().systemDidWake();
+        if (self->siteBlocker_) self->siteBlocker_->setSuspended(false);
     }));
     observers_.append(connect(&events, &SystemEvents::screenLocked, this, [self] {
         if (self) self->model().screenDidLock();

@@ -1,0 +1,2 @@
+tw_fuzzer(browseranswer browseranswer.cpp ${SRC}/platform/BrowserAutomation.cpp
+  ${SRC}/platform/RunningApplications.h)
