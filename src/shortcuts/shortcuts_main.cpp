@@ -1,58 +1,36 @@
-// tarnwhistle-shortcuts: runs the user's focus shortcuts. A shortcut is an executable file in
-// $XDG_DATA_HOME/tarnwhistle/shortcuts/ named after it; `run NAME` becomes that program (its exit
-// status is the run's, and a signal sent to this process reaches it).
-#include <unistd.h>
-
+// tarnwhistle-shortcuts: the user's focus shortcuts. A shortcut is an executable file in
+// $XDG_DATA_HOME/tarnwhistle/shortcuts/ named after it. `run NAME` runs one; `sign` turns a
+// definition that ships with Tarnwhistle into an importable file; `import FILE`, which the desktop
+// runs when such a file is opened, adds it once the user agrees.
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <QStringList>
 
-#include "support/Paths.h"
+#include "Commands.h"
 
-namespace {
-
-void say(const QString& text) {
-    std::fprintf(stderr, "tarnwhistle-shortcuts: %s\n", text.toLocal8Bit().constData());
-}
+namespace tw::shortcuts {
 
 int usage() {
-    std::fputs("Usage: tarnwhistle-shortcuts run NAME\n", stderr);
+    std::fputs(
+        "Usage: tarnwhistle-shortcuts run NAME\n"
+        "       tarnwhistle-shortcuts sign [--mode anyone] --input DEFINITION --output FILE\n"
+        "       tarnwhistle-shortcuts import FILE\n",
+        stderr);
     return 2;
 }
 
-// A name is a file name in the shortcuts folder and nothing else: no path, no way out of it.
-bool isPlainName(const QString& name) {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(u'/') && !name.contains(QChar(0));
-}
-
-int run(const QString& name) {
-    const QString quoted = QStringLiteral("\u2018") + name + QStringLiteral("\u2019");
-    if (!isPlainName(name)) {
-        say(QStringLiteral("no shortcut can be named %1.").arg(quoted));
-        return 1;
-    }
-    const QString path = tw::paths::dataDir() + QStringLiteral("/shortcuts/") + name;
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isExecutable()) {
-        say(QStringLiteral("there is no shortcut %1 (an executable file %2).").arg(quoted, path));
-        return 1;
-    }
-    const QByteArray file = QFile::encodeName(path);
-    ::execl(file.constData(), file.constData(), static_cast<char*>(nullptr));
-    say(QStringLiteral("could not run %1: %2")
-            .arg(quoted, QString::fromLocal8Bit(strerror(errno))));
-    return 126;
-}
-
-}  // namespace
+}  // namespace tw::shortcuts
 
 int main(int argc, char** argv) {
+    using namespace tw::shortcuts;
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+    const QString command = args.value(0);
+    // The dialog of `import` needs a widget application, which it makes itself.
+    if (command == QLatin1String("import")) {
+        return args.size() == 2 ? importCommand(args[1], argc, argv) : usage();
+    }
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args.size() == 2 && args[0] == QLatin1String("run")) return run(args[1]);
+    if (command == QLatin1String("run")) return args.size() == 2 ? runCommand(args[1]) : usage();
+    if (command == QLatin1String("sign")) return signCommand(args.mid(1));
     return usage();
 }

@@ -1,5 +1,6 @@
 #include "support/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -15,6 +16,11 @@ QString dataDir() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty()) base = QDir::tempPath();
     return base + QStringLiteral("/tarnwhistle");
+}
+
+QString resourcesDir() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/tarnwhistle"));
 }
 
 QString standardDefaultsFile() {
