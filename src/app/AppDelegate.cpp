@@ -5,6 +5,7 @@
 #include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
+#include "distraction/DNDSetup.h"
 #include "distraction/DriftCounter.h"
 #include "distraction/FocusShortcuts.h"
 #include "distraction/SiteBlocker.h"
@@ -123,10 +124,10 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
     // A system quit closes a question still open; its answer no longer matters.
     if (env_.confirmation) env_.confirmation->dismiss();
 
-    // 3. The site blocker stops, and the settings controller's resetDNDSetup will drop a
-    //    half-finished Do Not Disturb set-up here. Then the session ends the way a reset does,
-    //    without an undo offer.
+    // 3. The site blocker stops and a half-finished Do Not Disturb set-up is dropped with its
+    //    files. Then the session ends the way a reset does, without an undo offer.
     if (siteBlocker_) siteBlocker_->setSuspended(true);
+    if (dndSetup_) dndSetup_->resetDNDSetup();
     model().resetSession();
 
     // 4. One reply, from whichever comes first: the clean-up chain or the time limit.

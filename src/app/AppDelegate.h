@@ -20,6 +20,8 @@ class AppPreferences;
 class ApplicationWatch;
 class BrowserAutomation;
 class Confirmation;
+class DesktopOpener;
+class DNDSetup;
 class DriftCounter;
 class DriftLog;
 class FocusShortcuts;
@@ -68,6 +70,10 @@ struct AppEnvironment {
     BrowserAutomation* browsers = nullptr;
     // Monotonic seconds for the site blocker's warnings; without it, the scheduler's clock.
     std::function<double()> uptime;
+    // Opens the prepared Do Not Disturb shortcuts with the desktop's handler, and the folder of
+    // the shipped definitions; without an opener there is no set-up.
+    DesktopOpener* opener = nullptr;
+    QString resourcesFolder;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -128,6 +134,8 @@ public:
     DriftCounter& drifts();
     // Null until launch, and without browser automation.
     SiteBlocker* siteBlocker() const { return siteBlocker_; }
+    // The Do Not Disturb set-up the settings bind to; null until launch and without an opener.
+    DNDSetup* dndSetup() const { return dndSetup_; }
 
 Q_SIGNALS:
     // Another copy asked this one to show its island.
@@ -175,6 +183,7 @@ private:
     DriftCounter* drifts_ = nullptr;
     FocusShortcuts* focusShortcuts_ = nullptr;
     SiteBlocker* siteBlocker_ = nullptr;
+    DNDSetup* dndSetup_ = nullptr;
     std::unique_ptr<ApplicationWatch> browserWatch_;  // held while the blocker follows the front
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;

@@ -6,6 +6,7 @@
 #include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
+#include "distraction/DNDSetup.h"
 #include "distraction/FocusShortcuts.h"
 #include "distraction/SiteBlocker.h"
 #include "island/IslandController.h"
@@ -134,6 +135,10 @@ void AppDelegate::wireFocusShortcuts() {
     if (env_.processes) {
         focusShortcuts_ = new FocusShortcuts(*preferences_, *env_.processes, env_.scheduler,
                                              env_.shortcutsTool, this);
+        if (env_.opener) {
+            dndSetup_ = new DNDSetup(*preferences_, *env_.processes, env_.scheduler, *env_.opener,
+                                     env_.resourcesFolder, env_.shortcutsTool, this);
+        }
     }
     connect(&model(), &TimerModel::focusActivityChanged, this,
             [this](bool focusing) { runFocusShortcuts(focusing); });

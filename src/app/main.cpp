@@ -17,6 +17,7 @@
 #include "platform/linux/ChimeSound.h"
 #include "platform/linux/DisplayProbe.h"
 #include "platform/linux/LinuxSystemEvents.h"
+#include "platform/linux/QtDesktopOpener.h"
 #include "platform/linux/QtProcessLauncher.h"
 #include "platform/linux/QtScheduler.h"
 #include "support/Paths.h"
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<tw::Notifications> notifications = tw::createNotifications();
 
     tw::QtProcessLauncher processes;
+    tw::QtDesktopOpener opener;
     tw::AppDelegate delegate(tw::AppEnvironment{
         standard,
         appGroup,
@@ -101,6 +103,11 @@ int main(int argc, char** argv) {
         confirmation.get(),
         &processes,
         QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwhistle-shortcuts"),
+        nullptr,
+        nullptr,
+        {},
+        &opener,
+        tw::paths::resourcesDir(),
     });
     // Launching has finished once the event loop runs.
     QMetaObject::invokeMethod(&delegate, &tw::AppDelegate::applicationDidFinishLaunching,
