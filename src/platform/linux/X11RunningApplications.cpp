@@ -1,6 +1,5 @@
 #include "platform/linux/X11RunningApplications.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <cstdlib>
 
