@@ -79,6 +79,11 @@ QString processDir(qint32 pid, const QString& procRoot) {
     return pidDir(procRoot, pid);
 }
 
+QString executable(qint32 pid, const QString& procRoot) {
+    if (pid <= 0) return {};
+    return normalizedExecutable(readLink(pidDir(procRoot, pid) + QStringLiteral("/exe")));
+}
+
 QByteArray commandLine(const QString& dir) {
     return readSmallFile(dir + QStringLiteral("/cmdline"));
 }

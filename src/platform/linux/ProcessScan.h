@@ -39,6 +39,9 @@ std::optional<Instant> launchDate(qint32 pid, const QString& procRoot = QStringL
 Process self(const QString& procRoot = QStringLiteral("/proc"));
 // The /proc folder of process `pid`.
 QString processDir(qint32 pid, const QString& procRoot = QStringLiteral("/proc"));
+// The executable process `pid` runs (its /proc/<pid>/exe link); empty when it cannot be read (a
+// process of another user, one that is gone).
+QString executable(qint32 pid, const QString& procRoot = QStringLiteral("/proc"));
 // A process's command line, NUL-separated; empty when it cannot be read.
 QByteArray commandLine(const QString& processDir);
 // The value of `name` in a process's environment as it started; empty when unset or unreadable.
