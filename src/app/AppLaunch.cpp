@@ -1,4 +1,5 @@
 // The launch steps of the application delegate, one function per subsystem, in their fixed order.
+#include <QCoreApplication>
 #include <QPointer>
 
 #include "app/AppDelegate.h"
@@ -6,6 +7,7 @@
 #include "app/FocusControl.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
+#include "distraction/AppHider.h"
 #include "distraction/DNDSetup.h"
 #include "distraction/FocusShortcuts.h"
 #include "distraction/SiteBlocker.h"
@@ -17,6 +19,7 @@
 #include "shell/GlobalShortcut.h"
 #include "shell/MenuBarController.h"
 #include "shell/PhaseEndNotifier.h"
+#include "support/Paths.h"
 #include "timer/TestimonialStore.h"
 #include "timer/TimerModel.h"
 #include "widget/FocusWidgetBridge.h"
@@ -96,6 +99,14 @@ void AppDelegate::wirePhaseEndNotification() {
 void AppDelegate::wireDistraction() {
     const QPointer<AppDelegate> self(this);
     RunningApplications* applications = env_.applications;
+    // 10. The listed applications hide while focus runs; never this program.
+    if (applications) {
+        auto* hider =
+            new AppHider(*preferences_, model(), *applications, env_.scheduler,
+                         QLatin1String(paths::kAppId), QCoreApplication::applicationPid(), this);
+        hider->start();
+    }
+    // 11. The site blocker.
     if (env_.browsers) {
         SiteBlocker::Uptime uptime = env_.uptime;
         if (!uptime) {

@@ -2,6 +2,7 @@
 // to one running copy, and runs the application delegate.
 #include <QApplication>
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <cstdio>
 #include <memory>
@@ -10,16 +11,20 @@
 #include "app/CommandLine.h"
 #include "app/LinuxDesktop.h"
 #include "app/SingleInstance.h"
+#include "platform/BrowserAutomation.h"
 #include "platform/Confirmation.h"
 #include "platform/HotKeys.h"
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "platform/linux/ChimeSound.h"
+#include "platform/linux/DesktopEntries.h"
 #include "platform/linux/DisplayProbe.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/QtDesktopOpener.h"
 #include "platform/linux/QtProcessLauncher.h"
 #include "platform/linux/QtScheduler.h"
+#include "platform/linux/UnavailableRunningApplications.h"
+#include "platform/linux/X11RunningApplications.h"
 #include "support/Paths.h"
 #include "timer/DriftLog.h"
 
@@ -88,6 +93,14 @@ int main(int argc, char** argv) {
 
     tw::QtProcessLauncher processes;
     tw::QtDesktopOpener opener;
+    tw::DesktopEntries desktopEntries;
+    std::unique_ptr<tw::RunningApplications> applications =
+        tw::X11RunningApplications::create(desktopEntries);
+    if (!applications) applications = std::make_unique<tw::UnavailableRunningApplications>();
+    std::unique_ptr<tw::BrowserAutomation> browsers;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    const auto uptime = [&sinceStart] { return double(sinceStart.nsecsElapsed()) / 1e9; };
     tw::AppDelegate delegate(tw::AppEnvironment{
         standard,
         appGroup,
@@ -103,9 +116,9 @@ int main(int argc, char** argv) {
         confirmation.get(),
         &processes,
         QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwhistle-shortcuts"),
-        nullptr,
-        nullptr,
-        {},
+        applications.get(),
+        browsers.get(),
+        uptime,
         &opener,
         tw::paths::resourcesDir(),
     });

@@ -39,6 +39,9 @@ protected:
     decltype(AppEnvironment::makeIsland) makeIsland;
     ProcessLauncher* processes = nullptr;  // none: no focus shortcut runs
     QString shortcutsTool;
+    RunningApplications* applications = nullptr;  // none: nothing hidden, no browser in front
+    BrowserAutomation* browsers = nullptr;        // none: no site blocker
+    DesktopOpener* opener = nullptr;              // none: no Do Not Disturb set-up
     std::unique_ptr<AppDelegate> delegate;
 
     AppDelegate& make(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
@@ -58,6 +61,11 @@ protected:
             &confirmation,
             processes,
             shortcutsTool,
+            applications,
+            browsers,
+            {},
+            opener,
+            QStringLiteral(TW_SOURCE_DIR "/data"),
         });
         return *delegate;
     }
