@@ -82,7 +82,9 @@ void BrowserHost::fromExtension(const QByteArray& message) {
     } else {
         relay = bl::encode(std::get<bl::Answer>(*decoded));
     }
-    if (ready_) program_.write(bl::frame(relay));
+    if (!ready_) return;
+    program_.write(bl::frame(relay));
+    program_.flush();  // now, not at the next turn of the event loop
 }
 
 bool BrowserHost::toExtension(const QByteArray& message) {
@@ -137,6 +139,7 @@ void BrowserHost::connected() {
     redialMs_ = 0;
     ready_ = true;
     program_.write(bl::frame(bl::encode(bl::Hello{browser_, extension_, focused_})));
+    program_.flush();
 }
 
 void BrowserHost::readProgram() {

@@ -186,7 +186,9 @@ QList<qint64> BrowserHostServer::hostPids() const {
 bool BrowserHostServer::send(quint64 connection, const bl::Request& request) {
     const auto it = connections_.find(connection);
     if (it == connections_.end() || !it->socket || !it->browser) return false;
-    return it->socket->write(bl::frame(bl::encode(request))) > 0;
+    if (it->socket->write(bl::frame(bl::encode(request))) <= 0) return false;
+    it->socket->flush();  // now, not at the next turn of the event loop
+    return true;
 }
 
 }  // namespace tw
