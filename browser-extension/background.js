@@ -89,20 +89,14 @@ async function reportFocus() {
   if (port !== null) send(port, { type: "focus", focused });
 }
 
-// The front tab as {"window", "tab", "url"}, or null when the browser has no window.
+// The front tab as {"window", "tab", "url"}, or null when the browser has no window. One call to
+// the browser: the active tab of the window that had the focus last.
 async function frontTab() {
-  let w;
-  try {
-    w = await api.windows.getLastFocused({ windowTypes: ["normal"] });
-  } catch (e) {
-    return null;
-  }
-  if (!w || w.id === undefined) return null;
-  const tabs = await api.tabs.query({ active: true, windowId: w.id });
+  const tabs = await api.tabs.query({ active: true, lastFocusedWindow: true });
   const t = tabs[0];
-  if (!t || t.id === undefined) return null;
+  if (!t || t.id === undefined || t.windowId === undefined) return null;
   const url = t.pendingUrl || t.url || "";
-  return { window: String(w.id), tab: String(t.id), url: String(url) };
+  return { window: String(t.windowId), tab: String(t.id), url: String(url) };
 }
 
 function isTab(value) {
