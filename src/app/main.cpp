@@ -19,6 +19,7 @@
 #include "platform/linux/ChimeSound.h"
 #include "platform/linux/DesktopEntries.h"
 #include "platform/linux/DisplayProbe.h"
+#include "platform/linux/ExtensionBrowserAutomation.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/QtDesktopOpener.h"
 #include "platform/linux/QtProcessLauncher.h"
@@ -97,7 +98,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<tw::RunningApplications> applications =
         tw::X11RunningApplications::create(desktopEntries);
     if (!applications) applications = std::make_unique<tw::UnavailableRunningApplications>();
-    std::unique_ptr<tw::BrowserAutomation> browsers;
+    // Listens for the browsers' hosts from the start, so that a browser's extension connects
+    // whether or not blocking is on yet.
+    std::unique_ptr<tw::BrowserAutomation> browsers =
+        std::make_unique<tw::ExtensionBrowserAutomation>(scheduler);
     QElapsedTimer sinceStart;
     sinceStart.start();
     const auto uptime = [&sinceStart] { return double(sinceStart.nsecsElapsed()) / 1e9; };
