@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "distraction/ProcessTimeLimit.h"
 #include "platform/ChildProcess.h"
 #include "platform/Scheduler.h"
 #include "preferences/AppPreferences.h"
@@ -68,12 +69,11 @@ void FocusShortcuts::next() {
 
 void FocusShortcuts::startRun(const QString& name) {
     running_ = name;
-    stopping_ = false;
     process_ = launcher_.start(tool_, {QStringLiteral("run"), name});
     ChildProcess* process = process_.get();
     connect(process, &ChildProcess::finished, this, [this, process](int status) {
         if (process != process_.get()) return;
-        if (stopping_) {
+        if (limit_->expired()) {
             ended(QStringLiteral("The Shortcut ") + quoted(running_) +
                   QStringLiteral(" took too long. It was stopped."));
         } else if (status != 0) {
@@ -88,29 +88,14 @@ void FocusShortcuts::startRun(const QString& name) {
         ended(QStringLiteral("Could not start Shortcut ") + quoted(running_) +
               QStringLiteral(": ") + reason);
     });
-    const QPointer<FocusShortcuts> self(this);
-    deadline_ = scheduler_.callAfter(timeLimitSeconds, [self] {
-        if (self) self->timedOut();
-    });
-}
-
-void FocusShortcuts::timedOut() {
-    if (!process_) return;
-    stopping_ = true;
-    if (process_->isRunning()) process_->terminate();
-    // Still there a moment later: killed. Either way its end is awaited.
-    const QPointer<FocusShortcuts> self(this);
-    deadline_ = scheduler_.callAfter(killGraceSeconds, [self] {
-        if (self && self->process_ && self->process_->isRunning()) self->process_->kill();
-    });
+    limit_ = std::make_unique<ProcessTimeLimit>(*process, scheduler_, timeLimitSeconds);
 }
 
 void FocusShortcuts::ended(const std::optional<QString>& message) {
-    deadline_.reset();
+    limit_.reset();
     // Released through the event loop: this runs inside the process's own signal.
     process_.release()->deleteLater();
     running_.clear();
-    stopping_ = false;
     if (message) preferences_.setFocusShortcutError(message);
     next();
 }

@@ -6,12 +6,13 @@
 #include <functional>
 #include <memory>
 
+#include "distraction/ProcessTimeLimit.h"
+
 namespace tw {
 
 class AppPreferences;
 class ChildProcess;
 class ProcessLauncher;
-class ScheduledCall;
 class Scheduler;
 
 // Runs the user's focus-start and focus-end shortcuts (`tool run NAME`) one at a time, strictly
@@ -36,7 +37,7 @@ public:
     qsizetype pending() const;
 
     static constexpr double timeLimitSeconds = 10;
-    static constexpr double killGraceSeconds = 0.2;
+    static constexpr double killGraceSeconds = ProcessTimeLimit::killGraceSeconds;
 
 private:
     struct Job {
@@ -48,7 +49,6 @@ private:
     static void deliver(std::function<void()> done);
     void startRun(const QString& name);
     void ended(const std::optional<QString>& message);
-    void timedOut();
 
     AppPreferences& preferences_;
     ProcessLauncher& launcher_;
@@ -57,8 +57,7 @@ private:
     QQueue<Job> queue_;
     QString running_;  // the name under way
     std::unique_ptr<ChildProcess> process_;
-    std::unique_ptr<ScheduledCall> deadline_;
-    bool stopping_ = false;  // past the time limit: it was told to stop
+    std::unique_ptr<ProcessTimeLimit> limit_;  // of the run under way; goes before the process
 };
 
 }  // namespace tw

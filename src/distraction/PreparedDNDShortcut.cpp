@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "distraction/ProcessTimeLimit.h"
 #include "platform/ChildProcess.h"
 #include "platform/Scheduler.h"
 #include "support/Uuid.h"
@@ -72,7 +73,7 @@ DNDPreparation::DNDPreparation(ProcessLauncher& launcher, Scheduler& scheduler,
     : launcher_(launcher), scheduler_(scheduler), done_(std::move(done)) {}
 
 DNDPreparation::~DNDPreparation() {
-    deadline_.reset();
+    limit_.reset();
     process_.reset();  // a tool still running is killed
     removeFolder(folder_);
 }
@@ -107,7 +108,7 @@ void DNDPreparation::start(const QString& name, const QString& resourcesFolder, 
     ChildProcess* process = process_.get();
     connect(process, &ChildProcess::finished, this, [this, process](int status) {
         if (process != process_.get()) return;
-        if (stopping_) {
+        if (limit_->expired()) {
             fail(DNDPrepareError::withCode(DNDPrepareError::Code::timedOut));
         } else if (status == 0 && QFileInfo(output_).isFile()) {
             folder_.clear();  // the prepared shortcut owns it now
@@ -120,21 +121,7 @@ void DNDPreparation::start(const QString& name, const QString& resourcesFolder, 
         if (process != process_.get()) return;
         fail(DNDPrepareError::withCode(DNDPrepareError::Code::toolNotStarted, reason));
     });
-    const QPointer<DNDPreparation> self(this);
-    deadline_ = scheduler_.callAfter(timeoutSeconds, [self] {
-        if (self) self->timedOut();
-    });
-}
-
-void DNDPreparation::timedOut() {
-    if (!process_) return;
-    stopping_ = true;
-    if (process_->isRunning()) process_->terminate();
-    // Still there a moment later: killed. Either way its end is awaited.
-    const QPointer<DNDPreparation> self(this);
-    deadline_ = scheduler_.callAfter(PreparedDNDShortcut::killGraceSeconds, [self] {
-        if (self && self->process_ && self->process_->isRunning()) self->process_->kill();
-    });
+    limit_ = std::make_unique<ProcessTimeLimit>(*process, scheduler_, timeoutSeconds);
 }
 
 void DNDPreparation::fail(DNDPrepareError error) {
@@ -144,7 +131,7 @@ void DNDPreparation::fail(DNDPrepareError error) {
 }
 
 void DNDPreparation::finish(PreparedDNDShortcut::Outcome outcome) {
-    deadline_.reset();
+    limit_.reset();
     // Released through the event loop: this may run inside the process's own signal.
     if (process_) process_.release()->deleteLater();
     // Delivered from the event loop by the application, so that whoever receives it may let go

@@ -6,12 +6,13 @@
 #include <memory>
 #include <optional>
 
+#include "distraction/ProcessTimeLimit.h"
+
 namespace tw {
 
 class ChildProcess;
 class DNDPreparation;
 class ProcessLauncher;
-class ScheduledCall;
 class Scheduler;
 
 // Why a Do Not Disturb shortcut could not be prepared for import, with the sentence the user
@@ -64,7 +65,7 @@ public:
                                                    ProcessLauncher& launcher, Scheduler& scheduler,
                                                    Done done);
 
-    static constexpr double killGraceSeconds = 0.2;
+    static constexpr double killGraceSeconds = ProcessTimeLimit::killGraceSeconds;
     static constexpr char folderPrefix[] = "Tarnwhistle-";
 
 private:
@@ -82,7 +83,6 @@ private:
 
     void start(const QString& name, const QString& resourcesFolder, const QString& tool,
                double timeoutSeconds);
-    void timedOut();
     void finish(PreparedDNDShortcut::Outcome outcome);
     void fail(DNDPrepareError error);
 
@@ -92,8 +92,7 @@ private:
     QString folder_;  // the temporary folder, while it is this preparation's to delete
     QString output_;
     std::unique_ptr<ChildProcess> process_;
-    std::unique_ptr<ScheduledCall> deadline_;
-    bool stopping_ = false;  // past the time limit: the tool was told to stop
+    std::unique_ptr<ProcessTimeLimit> limit_;  // goes before the process
 };
 
 }  // namespace tw

@@ -16,23 +16,33 @@ inline Instant at(const char* zone, int y, int mo, int d, int h = 0, int mi = 0,
     return Instant::fromDateTime(dt) + s;
 }
 
-// Sets TZ for the scope of a test and restores it after.
-class ScopedTimeZone {
+// Sets an environment variable for the life of the object and restores it after.
+class ScopedVariable {
 public:
-    explicit ScopedTimeZone(const char* zone)
-        : had_(qEnvironmentVariableIsSet("TZ")), old_(qgetenv("TZ")) {
-        qputenv("TZ", zone);
+    ScopedVariable(const char* name, const QByteArray& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        qputenv(name, value);
     }
-    ~ScopedTimeZone() {
-        if (had_)
-            qputenv("TZ", old_);
-        else
-            qunsetenv("TZ");
+    ~ScopedVariable() {
+        if (had_) {
+            qputenv(name_, old_);
+        } else {
+            qunsetenv(name_);
+        }
     }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
+    const char* name_;
     bool had_;
     QByteArray old_;
+};
+
+// Sets TZ for the scope of a test and restores it after.
+class ScopedTimeZone : public ScopedVariable {
+public:
+    explicit ScopedTimeZone(const char* zone) : ScopedVariable("TZ", zone) {}
 };
 
 // Processes real events until `done` holds or the wall-clock deadline passes. For tests that

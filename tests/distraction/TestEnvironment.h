@@ -7,30 +7,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "common/TestSupport.h"
+
 namespace tw::test {
-
-// Sets an environment variable for the life of the object and restores it after.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedVariable() {
-        if (had_) {
-            qputenv(name_, old_);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
 
 // Points TMPDIR (and with it QDir::tempPath and child processes) at a fresh folder for the life of
 // a test, so that the temporary folders a test leaves behind can be counted.

@@ -12,25 +12,6 @@
 
 namespace {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
-
 // An ALSA configuration for this process whose default output is `pcm`: a null device (the
 // sound is decoded and written, and the data discarded) or a sound card that does not exist.
 class AlsaDefault {
@@ -46,8 +27,8 @@ public:
 
 private:
     QTemporaryDir dir_;
-    std::optional<ScopedEnv> path_;
-    ScopedEnv driver_{"CANBERRA_DRIVER", "alsa"};
+    std::optional<tw::test::ScopedVariable> path_;
+    tw::test::ScopedVariable driver_{"CANBERRA_DRIVER", "alsa"};
 };
 
 // Plays once and answers libcanberra's result.
