@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/UserDefaults.h"
+#include "preferences/ServiceAddress.h"
 #include "preferences/SiteRule.h"
 #include "support/Json.h"
 
@@ -112,6 +113,10 @@ AppPreferences::AppPreferences(UserDefaults& defaults, QObject* parent)
     tickTickCompleteOnFinish_ = defaults_.boolValue(key(tickTickCompleteOnFinishKey));
     tickTickProjectID_ = defaults_.string(key(tickTickProjectIDKey)).value_or(QString());
     hiddenApps_ = readHiddenApps(defaults_);
+    if (const auto server =
+            parseServiceAddress(defaults_.string(key(ntfyServerKey)).value_or(QString()))) {
+        ntfyServer_ = server->toString();
+    }
     for (ShortcutAction action : allShortcutActions) {
         shortcuts_.insert(action, readShortcut(defaults_, action));
     }
@@ -265,6 +270,15 @@ void AppPreferences::setShortcutError(const std::optional<QString>& value) {
 void AppPreferences::setRecordingShortcut(const std::optional<ShortcutAction>& value) {
     recordingShortcut_ = value;
     Q_EMIT recordingShortcutChanged(value);
+}
+
+bool AppPreferences::setNtfyServer(const QString& value) {
+    const auto server = parseServiceAddress(value);
+    if (!server) return false;
+    ntfyServer_ = server->toString();
+    Q_EMIT ntfyServerChanged(ntfyServer_);
+    defaults_.setString(key(ntfyServerKey), ntfyServer_);
+    return true;
 }
 
 void AppPreferences::setPillPosition(const PillPosition& position, const QString& displayKey) {

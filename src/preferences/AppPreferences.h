@@ -45,8 +45,11 @@ public:
     static constexpr const char* tickTickCompleteOnFinishKey = "tickTickCompleteOnFinish";
     static constexpr const char* tickTickProjectIDKey = "tickTickProjectID";
     static constexpr const char* hiddenAppsKey = "hiddenApps";
+    static constexpr const char* ntfyServerKey = "ntfyServer";
 
     static constexpr double defaultChimeVolume = 0.65;
+    // The ntfy server that phone notifications go to unless the user names their own.
+    static QString defaultNtfyServer() { return QStringLiteral("https://ntfy.sh"); }
     // The display choice that makes the island follow the screen under the pointer.
     static QString followDisplay() { return QStringLiteral("follow"); }
 
@@ -78,6 +81,8 @@ public:
     ShortcutConfiguration shortcut(ShortcutAction action) const;
     const std::optional<QString>& shortcutError() const { return shortcutError_; }
     const std::optional<ShortcutAction>& recordingShortcut() const { return recordingShortcut_; }
+    // The ntfy server's base address, always a valid service address (see ServiceAddress.h).
+    const QString& ntfyServer() const { return ntfyServer_; }
 
     // 0 when muted; otherwise the volume clamped to 0…1, or 0 when it is not a finite number.
     float effectiveChimeVolume() const;
@@ -108,6 +113,9 @@ public:
     void setHiddenApps(const HiddenApps& value);
     void setShortcutError(const std::optional<QString>& value);
     void setRecordingShortcut(const std::optional<ShortcutAction>& value);
+    // Refuses (false, nothing changes) an address that is not a valid service address; otherwise
+    // stores its normalised form.
+    bool setNtfyServer(const QString& value);
 
     // Stores `position` for the display `key` and writes the whole map.
     void setPillPosition(const PillPosition& position, const QString& key);
@@ -155,6 +163,7 @@ Q_SIGNALS:
     void shortcutsChanged(const tw::ShortcutMap& value);
     void shortcutErrorChanged(const std::optional<QString>& value);
     void recordingShortcutChanged(const std::optional<tw::ShortcutAction>& value);
+    void ntfyServerChanged(const QString& value);
 
 private:
     void writePillPositions();
@@ -188,6 +197,7 @@ private:
     ShortcutMap shortcuts_;
     std::optional<QString> shortcutError_;
     std::optional<ShortcutAction> recordingShortcut_;
+    QString ntfyServer_ = defaultNtfyServer();
 };
 
 }  // namespace tw
