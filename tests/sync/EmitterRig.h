@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QUuid>
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "common/TestSupport.h"
@@ -14,12 +13,8 @@
 #include "sync/FakeEventDelivery.h"
 #include "sync/NtfyNotifier.h"
 #include "sync/RecordingNtfyTransport.h"
+#include "sync/SyncTestSupport.h"
 #include "timer/TimerModel.h"
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace tw::test {
 

@@ -15,23 +15,16 @@
 #include "sync/NtfyContent.h"
 #include "sync/NtfyTopic.h"
 #include "sync/QrCode.h"
+#include "sync/SyncTestSupport.h"
 
 using tw::FocusEvent;
 using tw::FocusEventType;
 using tw::NtfyContent;
 using tw::NtfyTopic;
+using tw::test::decodeQr;
+using tw::test::ScopedLocale;
 
 namespace {
-
-// Sets the default locale for a test and restores it after.
-class ScopedLocale {
-public:
-    explicit ScopedLocale(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~ScopedLocale() { QLocale::setDefault(saved_); }
-
-private:
-    QLocale saved_;
-};
 
 FocusEvent event(FocusEventType type, qint64 duration, const QString& endsAt) {
     FocusEvent e;
@@ -43,20 +36,6 @@ FocusEvent event(FocusEventType type, qint64 duration, const QString& endsAt) {
     e.durationSec = duration;
     e.sentAt = e.startedAt;
     return e;
-}
-
-// Reads a QR code back from its picture.
-QString decodeQr(const QImage& image) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("code.png"));
-    if (!image.save(file)) return {};
-    QProcess zbar;
-    zbar.start(QStringLiteral("zbarimg"),
-               {QStringLiteral("--raw"), QStringLiteral("-q"), QStringLiteral("-Sbinary"), file});
-    if (!zbar.waitForFinished(20000)) return {};
-    QByteArray out = zbar.readAllStandardOutput();
-    if (out.endsWith('\n')) out.chop(1);  // zbarimg ends the text with a line
-    return QString::fromUtf8(out);
 }
 
 TEST(NtfyTopic, IsThirtyTwoCharactersOfTheAlphabet) {
