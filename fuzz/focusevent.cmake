@@ -1,0 +1,1 @@
+tw_fuzzer(focusevent focusevent.cpp ${SRC}/sync/FocusEvent.cpp)
