@@ -23,6 +23,7 @@ class Confirmation;
 class DesktopOpener;
 class DNDSetup;
 class DriftCounter;
+class EventEmitter;
 class DriftLog;
 class FocusShortcuts;
 class IslandController;
@@ -31,6 +32,7 @@ class FocusWidgetBridge;
 class GlobalShortcuts;
 class HotKeys;
 class Notifications;
+class NtfyNotifier;
 class ProcessLauncher;
 class RunningApplications;
 class SiteBlocker;
@@ -136,6 +138,9 @@ public:
     SiteBlocker* siteBlocker() const { return siteBlocker_; }
     // The Do Not Disturb set-up the settings bind to; null until launch and without an opener.
     DNDSetup* dndSetup() const { return dndSetup_; }
+    // The phone notifications through ntfy and the focus events; null until launch.
+    NtfyNotifier* ntfy() const { return ntfy_; }
+    EventEmitter* eventEmitter() const { return eventEmitter_; }
 
 Q_SIGNALS:
     // Another copy asked this one to show its island.
@@ -152,6 +157,7 @@ private:
     void wireDesktopWidget();
     void wireIsland();
     void listenForShowIsland();
+    void wireSync();
     void wirePhaseEndNotification();
     void wireDistraction();
     void wireFocusShortcuts();
@@ -184,6 +190,8 @@ private:
     FocusShortcuts* focusShortcuts_ = nullptr;
     SiteBlocker* siteBlocker_ = nullptr;
     DNDSetup* dndSetup_ = nullptr;
+    NtfyNotifier* ntfy_ = nullptr;
+    EventEmitter* eventEmitter_ = nullptr;
     std::unique_ptr<ApplicationWatch> browserWatch_;  // held while the blocker follows the front
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;

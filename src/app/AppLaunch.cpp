@@ -20,6 +20,8 @@
 #include "shell/MenuBarController.h"
 #include "shell/PhaseEndNotifier.h"
 #include "support/Paths.h"
+#include "sync/EventEmitter.h"
+#include "sync/NtfyNotifier.h"
 #include "timer/TestimonialStore.h"
 #include "timer/TimerModel.h"
 #include "widget/FocusWidgetBridge.h"
@@ -35,7 +37,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 4-6. TickTick: the hook receives its task client, attaches to the model (through
     //      phaseCompleted) and refreshes when the client's connection changes.
     listenForShowIsland();  // 7. a second copy's request
-    // 8-9. The cloud client and the event emitter (with the ntfy notifier).
+    wireSync();             // 8-9. the cloud client and the event emitter (with the ntfy notifier)
     wirePhaseEndNotification();  // the desktop notification when a phase runs out
     wireDistraction();           // 10-11. the application hider and the site blocker
     wireFocusShortcuts();        // 12-13. Do Not Disturb follows focus activity
@@ -88,6 +90,13 @@ void AppDelegate::listenForShowIsland() {
     env_.sessionBus.connect(QString(), QLatin1String(SingleInstance::kObjectPath),
                             QLatin1String(SingleInstance::kInterface),
                             QLatin1String(SingleInstance::kShowIsland), this, SLOT(onShowIsland()));
+}
+
+void AppDelegate::wireSync() {
+    // The focus events go to the phone through ntfy when the user switched it on.
+    ntfy_ = new NtfyNotifier(*preferences_, env_.scheduler, nullptr, {}, this);
+    eventEmitter_ = new EventEmitter(nullptr, ntfy_, env_.scheduler, this);
+    eventEmitter_->attach(&model());
 }
 
 void AppDelegate::wirePhaseEndNotification() {
