@@ -56,7 +56,8 @@ struct BrowserRequest {
 // Why a request failed.
 struct BrowserFailure {
     enum Code {
-        // The extension is not connected in that browser: the user has to add it.
+        // The extension is not connected in that browser (a front-tab request: not within the
+        // time limit): the user has to add it.
         notConnected = -1743,
         // No answer in time (4 seconds), a broken connection or an answer that is not JSON.
         noResponse = 1,

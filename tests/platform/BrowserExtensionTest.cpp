@@ -8,51 +8,15 @@
 
 #include <QDirIterator>
 #include <QFile>
-#include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <memory>
 
-#include "platform/BrowserHostFixture.h"
+#include "common/RealBrowsers.h"
 #include "platform/linux/ExtensionBrowserAutomation.h"
 #include "platform/linux/ProcessScan.h"
 #include "platform/linux/QtScheduler.h"
 
 namespace tw::test {
 namespace {
-
-constexpr int kBrowserStartMs = 120000;  // a cold browser on a busy two-core machine
-
-// A one-page web server on the loopback address.
-class PageServer {
-public:
-    PageServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = server_.nextPendingConnection()) {
-                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
-                    if (!s->readAll().contains("\r\n\r\n")) return;
-                    ++requests;
-                    const QByteArray body =
-                        "<!doctype html><title>Focus page</title><p>Nothing to see.</p>";
-                    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                             QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
-                             body);
-                    s->disconnectFromHost();
-                });
-                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-            }
-        });
-    }
-    QString url() const {
-        return QStringLiteral("http://127.0.0.1:%1/reading/today.html").arg(server_.serverPort());
-    }
-    int requests = 0;
-
-private:
-    QTcpServer server_;
-};
 
 bool alive(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -63,124 +27,25 @@ bool alive(qint64 pid) {
 
 class RealBrowser : public ::testing::Test {
 public:
-    QTemporaryDir root;
-    QString runtime = root.filePath(QStringLiteral("run"));
-    QString home = root.filePath(QStringLiteral("home"));
-    QString config = root.filePath(QStringLiteral("home/.config"));
+    PrivateBrowser browser;
     QtScheduler scheduler;
     std::unique_ptr<ExtensionBrowserAutomation> automation;
     PageServer page;
-    QProcess browser;
 
-    void SetUp() override {
-        ASSERT_TRUE(QFile::exists(kBrowserHost));
-        QDir().mkpath(runtime);
-        QDir().mkpath(config);
-        browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        browser.setStandardOutputFile(QProcess::nullDevice());
-    }
-    void TearDown() override { closeBrowser(); }
+    void SetUp() override { ASSERT_TRUE(QFile::exists(kBrowserHost)); }
+    void TearDown() override { browser.close(); }
 
     void startProgram() {
-        ExtensionBrowserAutomation::Options o;
-        o.hostExecutable = kBrowserHost;
-        o.socketFolder = runtime + QStringLiteral("/tarnwhistle");
-        o.manifests = browserinstalls::Locations{home, config};
-        automation = std::make_unique<ExtensionBrowserAutomation>(scheduler, o);
+        automation =
+            std::make_unique<ExtensionBrowserAutomation>(scheduler, browser.automationOptions());
         ASSERT_TRUE(automation->server().isListening());
     }
 
-    QProcessEnvironment environment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), root.filePath(QStringLiteral("cache")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        env.insert(QStringLiteral("MOZ_CRASHREPORTER_DISABLE"), QStringLiteral("1"));
-        return env;
-    }
-
-    void startChromium(bool withExtension) {
-        QStringList args = {
-            QStringLiteral("--user-data-dir=") + config + QStringLiteral("/chromium"),
-            QStringLiteral("--no-first-run"),
-            QStringLiteral("--no-default-browser-check"),
-            QStringLiteral("--disable-sync"),
-            QStringLiteral("--disable-background-networking"),
-            QStringLiteral("--disable-component-update"),
-            QStringLiteral("--password-store=basic"),
-            QStringLiteral("--disable-gpu"),
-            QStringLiteral("--disable-features=DisableLoadExtensionCommandLineSwitch"),
-        };
-        if (withExtension) {
-            args << QStringLiteral("--load-extension=" TW_SOURCE_DIR "/browser-extension");
-        }
-        if (::getuid() == 0) args << QStringLiteral("--no-sandbox");  // Chromium's rule for root
-        args << page.url();
-        browser.setProcessEnvironment(environment());
-        browser.start(QStringLiteral("chromium"), args);
-        ASSERT_TRUE(browser.waitForStarted(10000));
-    }
-
-    void startFirefox() {
-        const QString profile = root.filePath(QStringLiteral("firefox-profile"));
-        ASSERT_TRUE(QDir().mkpath(profile + QStringLiteral("/extensions")));
-        ASSERT_TRUE(QFile::copy(
-            QStringLiteral(TW_BIN_DIR "/../browser-extension/tarnwhistle-browser.xpi"),
-            profile + QStringLiteral("/extensions/") +
-                QLatin1String(browserlink::kFirefoxExtensionId) + QStringLiteral(".xpi")));
-        QFile prefs(profile + QStringLiteral("/user.js"));
-        ASSERT_TRUE(prefs.open(QIODevice::WriteOnly));
-        prefs.write(
-            "user_pref(\"xpinstall.signatures.required\", false);\n"
-            "user_pref(\"extensions.autoDisableScopes\", 0);\n"
-            "user_pref(\"extensions.update.enabled\", false);\n"
-            "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-            "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-            "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-            "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-            "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
-            "user_pref(\"app.update.disabledForTesting\", true);\n"
-            "user_pref(\"network.captive-portal-service.enabled\", false);\n"
-            "user_pref(\"browser.tabs.warnOnClose\", false);\n");
-        prefs.close();
-        browser.setProcessEnvironment(environment());
-        browser.start(QStringLiteral("firefox-esr"),
-                      {QStringLiteral("--profile"), profile, QStringLiteral("--no-remote"),
-                       QStringLiteral("--new-instance"), page.url()});
-        ASSERT_TRUE(browser.waitForStarted(10000));
-    }
-
-    void closeBrowser() {
-        if (browser.state() == QProcess::NotRunning) return;
-        browser.terminate();
-        if (!browser.waitForFinished(20000)) {
-            browser.kill();
-            browser.waitForFinished(5000);
-        }
-    }
-
     bool connected(FocusBrowser b, int timeoutMs = kBrowserStartMs) {
-        return waitUntil([&] { return automation->server().connectionFor(b).has_value(); },
-                         timeoutMs);
+        return test::connected(*automation, b, timeoutMs);
     }
-
-    // The front tab once it shows `url`, asking again until it does.
     std::optional<BrowserTab> frontTabAt(FocusBrowser b, const QString& url) {
-        std::optional<BrowserTab> tab;
-        waitUntil(
-            [&] {
-                const auto reply = call(*automation, frontTab(b));
-                const auto* bytes = reply ? std::get_if<QByteArray>(&*reply) : nullptr;
-                if (!bytes) return false;
-                const auto decoded = decodeFrontTab(*bytes);
-                const auto* t = std::get_if<std::optional<BrowserTab>>(&decoded);
-                if (!t || !*t || (*t)->url != url) return false;
-                tab = **t;
-                return true;
-            },
-            kBrowserStartMs);
-        return tab;
+        return test::frontTabAt(*automation, b, url);
     }
 
     // The whole round: read, refuse to blank a tab that is not the one read, blank it; the program
@@ -188,7 +53,7 @@ public:
     void readAndBlank(FocusBrowser b) {
         startProgram();
         EXPECT_EQ(text(call(*automation, probe(b))), "failure -1743") << "not running yet";
-        b == FocusBrowser::firefox ? startFirefox() : startChromium(true);
+        ASSERT_TRUE(browser.start(b, page.url()));
         ASSERT_TRUE(connected(b)) << "the extension connects through the manifest the probe wrote";
         EXPECT_EQ(text(call(*automation, probe(b))), "true");
 
@@ -232,15 +97,16 @@ public:
 
         // The host ends when the browser closes its input.
         const auto hosts = automation->server().hostPids();
-        closeBrowser();
+        browser.close();
         EXPECT_TRUE(
             waitUntil([&] { return std::none_of(hosts.begin(), hosts.end(), alive); }, 30000));
         EXPECT_TRUE(waitUntil([&] { return automation->server().hostPids().isEmpty(); }));
 
         // Nothing of ours holds the address.
         const QByteArray address = page.url().toUtf8().mid(7, 15);  // "127.0.0.1:port"
-        for (const QString& folder : {runtime, home + QStringLiteral("/.mozilla"),
-                                      config + QStringLiteral("/chromium/NativeMessagingHosts")}) {
+        for (const QString& folder :
+             {browser.runtime, browser.home + QStringLiteral("/.mozilla"),
+              browser.config + QStringLiteral("/chromium/NativeMessagingHosts")}) {
             QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
             while (files.hasNext()) {
                 QFile f(files.next());
@@ -253,27 +119,27 @@ public:
 };
 
 TEST_F(RealBrowser, ChromiumReadsAndBlanksTheFrontTab) {
-    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+    if (!PrivateBrowser::installed(FocusBrowser::chromium)) {
         GTEST_SKIP() << "chromium is not installed (scripts/deps installs it)";
     }
     readAndBlank(FocusBrowser::chromium);
 }
 
 TEST_F(RealBrowser, FirefoxEsrReadsAndBlanksTheFrontTab) {
-    if (QStandardPaths::findExecutable(QStringLiteral("firefox-esr")).isEmpty()) {
+    if (!PrivateBrowser::installed(FocusBrowser::firefox)) {
         GTEST_SKIP() << "firefox-esr is not installed (scripts/deps installs it)";
     }
     readAndBlank(FocusBrowser::firefox);
 }
 
 TEST_F(RealBrowser, ChromiumWithoutOurExtensionIsNotConnected) {
-    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+    if (!PrivateBrowser::installed(FocusBrowser::chromium)) {
         GTEST_SKIP() << "chromium is not installed (scripts/deps installs it)";
     }
     startProgram();
     EXPECT_EQ(text(call(*automation, probe(FocusBrowser::chromium))), "failure -1743");
-    startChromium(false);
-    ASSERT_TRUE(waitUntil([&] { return page.requests > 0; }, kBrowserStartMs))
+    ASSERT_TRUE(browser.startChromium(page.url(), false));
+    ASSERT_TRUE(waitUntil([&] { return page.requests() > 0; }, kBrowserStartMs))
         << "the browser shows the page";
     const auto reply = call(*automation, frontTab(FocusBrowser::chromium));
     ASSERT_TRUE(reply);

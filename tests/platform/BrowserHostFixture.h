@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers for the browser link's tests: the real `tarnwhistle-browser-host` run with this test
-// standing in for the browser extension on its standard input and output, and a synchronous call
-// into the program's browser automation.
+// standing in for the browser extension on its standard input and output (the synchronous calls
+// into the program's browser automation are in common/RealBrowsers.h).
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,12 +12,11 @@
 
 #include "browserlink/Frames.h"
 #include "browserlink/LinkMessages.h"
+#include "common/RealBrowsers.h"
 #include "common/TestSupport.h"
 #include "platform/BrowserAutomation.h"
 
 namespace tw::test {
-
-inline const QString kBrowserHost = QStringLiteral(TW_BIN_DIR "/tarnwhistle-browser-host");
 
 // The host as a browser starts it, with this test in the browser's place.
 class HostProcess {
@@ -67,29 +66,5 @@ public:
     QList<QByteArray> received;
     qsizetype taken = 0;
 };
-
-// Runs one request and waits for its answer.
-inline std::optional<BrowserReply> call(BrowserAutomation& automation,
-                                        const BrowserRequest& request, int timeoutMs = 10000) {
-    std::optional<BrowserReply> reply;
-    automation.execute(request, [&reply](BrowserReply r) { reply = std::move(r); });
-    waitUntil([&reply] { return reply.has_value(); }, timeoutMs);
-    return reply;
-}
-
-inline BrowserRequest frontTab(FocusBrowser browser, std::optional<BrowserTab> expected = {}) {
-    return BrowserRequest{browser, BrowserRequest::Kind::frontTab, std::move(expected)};
-}
-
-inline BrowserRequest probe(FocusBrowser browser) {
-    return BrowserRequest{browser, BrowserRequest::Kind::probe, std::nullopt};
-}
-
-// The answer's JSON text, or the failure as "failure <code>".
-inline QByteArray text(const std::optional<BrowserReply>& reply) {
-    if (!reply) return "no reply";
-    if (const auto* bytes = std::get_if<QByteArray>(&*reply)) return *bytes;
-    return "failure " + QByteArray::number(std::get<BrowserFailure>(*reply).code);
-}
 
 }  // namespace tw::test

@@ -165,9 +165,15 @@ TEST_F(BrowserHostLink, AnUnansweredRequestEndsAfterFourSecondsAndTheNextOneGoes
 
 TEST_F(BrowserHostLink, ABrowserWithoutTheExtensionIsNotConnected) {
     startProgram();
-    const auto reply = call(*automation, frontTab(FocusBrowser::firefox));
-    ASSERT_TRUE(reply);
-    const auto* failure = std::get_if<BrowserFailure>(&*reply);
+    // The request waits through the time limit for the browser's extension.
+    const auto reply = start(frontTab(FocusBrowser::firefox));
+    QCoreApplication::processEvents();
+    scheduler.advance(BrowserAutomation::timeLimitSeconds - 0.5);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(reply->has_value());
+    scheduler.advance(0.5);
+    ASSERT_TRUE(reply->has_value());
+    const auto* failure = std::get_if<BrowserFailure>(&**reply);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->code, -1743);
     EXPECT_EQ(failure->description,
@@ -182,6 +188,20 @@ TEST_F(BrowserHostLink, ABrowserWithoutTheExtensionIsNotConnected) {
     ASSERT_TRUE(connected());
     EXPECT_EQ(text(call(*automation, probe(FocusBrowser::chromium))), "true");
     EXPECT_EQ(text(call(*automation, probe(FocusBrowser::firefox))), "failure -1743");
+}
+
+// A browser that was just started: its extension connects while the first request waits.
+TEST_F(BrowserHostLink, ARequestWaitsWithinTheTimeLimitForTheBrowserToConnect) {
+    startProgram();
+    const auto read = start(frontTab(FocusBrowser::chromium));
+    QCoreApplication::processEvents();
+    scheduler.advance(BrowserAutomation::timeLimitSeconds - 0.5);
+    HostProcess& host = startHost();
+    const auto request = host.nextRequest();
+    ASSERT_TRUE(request);
+    host.answer(request->id, tabValue(kTab));
+    ASSERT_TRUE(waitUntil([&] { return read->has_value(); }));
+    EXPECT_EQ(text(*read), encodeBrowserTab(kTab));
 }
 
 TEST_F(BrowserHostLink, HostsDialAgainWhenTheProgramStartsOrRestarts) {
@@ -297,7 +317,10 @@ TEST_F(BrowserHostLink, AProcessThatIsNotOurHostIsTurnedAway) {
     ASSERT_EQ(refused.count(), 1);
     EXPECT_TRUE(refused.at(0).at(0).toString().contains(QStringLiteral("not the browser host")));
     EXPECT_TRUE(automation->server().connectedBrowsers().isEmpty());
-    EXPECT_EQ(text(call(*automation, frontTab(FocusBrowser::chromium))), "failure -1743");
+    const auto reply = start(frontTab(FocusBrowser::chromium));
+    QCoreApplication::processEvents();
+    scheduler.advance(BrowserAutomation::timeLimitSeconds);
+    EXPECT_EQ(text(*reply), "failure -1743");
 
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(options().socketFolder).constData(), &st), 0);

@@ -50,6 +50,10 @@ ExtensionBrowserAutomation::ExtensionBrowserAutomation(Scheduler& scheduler, Opt
       options_(resolved(std::move(options))),
       server_({options_.socketFolder, options_.hostExecutable, options_.browserOf}) {
     connect(&server_, &BrowserHostServer::answered, this, &ExtensionBrowserAutomation::answered);
+    // A request waiting for its browser goes once a host of that browser is there; from the event
+    // loop, outside the server's reading.
+    connect(&server_, &BrowserHostServer::connectionsChanged, this,
+            &ExtensionBrowserAutomation::sendWaiting, Qt::QueuedConnection);
     connect(&server_, &BrowserHostServer::closed, this, [this](quint64 connection) {
         if (current_ && current_->connection == connection) {
             finish(failure(BrowserFailure::noResponse, noResponseText()));
@@ -103,24 +107,35 @@ void ExtensionBrowserAutomation::startNext() {
     queue_.pop_front();
     if (job.request.kind == BrowserRequest::Kind::probe) return probe(std::move(job));
 
-    const FocusBrowser browser = job.request.browser;
-    const auto connection = server_.connectionFor(browser);
-    if (!connection) {
-        return finish(std::move(job),
-                      failure(BrowserFailure::notConnected, notConnectedText(browser)));
-    }
+    // A browser that is starting, or whose host the browser is replacing, gets what is left of
+    // the time limit for its extension to connect: only a browser whose extension does not
+    // connect in time is reported without it.
+    current_ = InFlight{std::move(job), 0, 0, nullptr};
+    current_->limit = scheduler_.callAfter(timeLimitSeconds, [this] {
+        if (!current_) return;
+        if (current_->id == 0) {
+            const FocusBrowser browser = current_->job.request.browser;
+            return finish(failure(BrowserFailure::notConnected, notConnectedText(browser)));
+        }
+        finish(failure(BrowserFailure::noResponse, noResponseText()));
+    });
+    sendWaiting();
+}
+
+void ExtensionBrowserAutomation::sendWaiting() {
+    if (!current_ || current_->id != 0) return;
+    const auto connection = server_.connectionFor(current_->job.request.browser);
+    if (!connection) return;
     bl::Request request{nextId_++, std::nullopt};
-    if (job.request.expected) {
-        const BrowserTab& t = *job.request.expected;
+    if (current_->job.request.expected) {
+        const BrowserTab& t = *current_->job.request.expected;
         request.expected = bl::Tab{t.window, t.tab, t.url};
     }
     if (!server_.send(*connection, request)) {
-        return finish(std::move(job), failure(BrowserFailure::noResponse, noResponseText()));
+        return finish(failure(BrowserFailure::noResponse, noResponseText()));
     }
-    current_ = InFlight{std::move(job), *connection, request.id, nullptr};
-    current_->limit = scheduler_.callAfter(timeLimitSeconds, [this] {
-        finish(failure(BrowserFailure::noResponse, noResponseText()));
-    });
+    current_->connection = *connection;
+    current_->id = request.id;
 }
 
 // Makes the browser able to start the host (its manifest in the browser's folders), then answers

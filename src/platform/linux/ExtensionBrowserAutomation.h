@@ -2,7 +2,8 @@
 
 // Browser automation through the Tarnwhistle extension: each request goes to the extension in
 // that browser, through the `tarnwhistle-browser-host` the browser started for it, and its answer
-// comes back the same way. One request at a time, each bounded by the four-second limit.
+// comes back the same way. One request at a time, each bounded by the four-second limit; a request
+// for a browser none of whose hosts is connected waits within that limit for one.
 
 #include <QObject>
 #include <deque>
@@ -59,12 +60,14 @@ private:
     struct InFlight {
         Job job;
         quint64 connection = 0;
-        qint64 id = 0;
+        qint64 id = 0;  // 0 while it waits for a host of its browser
         std::unique_ptr<ScheduledCall> limit;
     };
 
     void scheduleNext();
     void startNext();
+    // Sends the request in flight once a host of its browser is connected.
+    void sendWaiting();
     void probe(Job job);
     void answered(quint64 connection, const browserlink::Answer& answer);
     void finish(BrowserReply reply);
