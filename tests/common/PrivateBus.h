@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,10 +14,21 @@ namespace tw::test {
 // the system bus or a desktop's services without touching the session's.
 class PrivateBus {
 public:
-    PrivateBus() {
+    // `startable`: the installed services start on demand, as on a session bus. `none`: only
+    // what a test puts on the bus is there (a call to anything else fails at once).
+    enum class Services { startable, none };
+
+    explicit PrivateBus(Services services = Services::startable) {
+        QString config = QStringLiteral("--session");
+        if (services == Services::none) {
+            QFile file(dir_.filePath("bus.conf"));
+            if (file.open(QIODevice::WriteOnly)) file.write(kNoServicesConfig);
+            file.close();
+            config = QStringLiteral("--config-file=") + file.fileName();
+        }
         daemon_.setProgram(QStringLiteral("dbus-daemon"));
-        daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                              QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
+        daemon_.setArguments({config, QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                              QStringLiteral("--print-address=1"),
                               QStringLiteral("--address=unix:path=") + dir_.filePath("bus")});
         daemon_.start();
         if (!daemon_.waitForStarted(5000)) return;
@@ -38,6 +50,21 @@ public:
     }
 
 private:
+    static constexpr char kNoServicesConfig[] = R"(<!DOCTYPE busconfig PUBLIC
+ "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+
     QTemporaryDir dir_;
     QProcess daemon_;
     QString address_;
