@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
 
     if (const auto r = tw::RegisterReply::decode(bytes)) {
-        const auto back = tw::RegisterReply::decode(json(
-            {{"accountID", r->accountID}, {"deviceID", r->deviceID}, {"token", r->token}}));
+        const auto back = tw::RegisterReply::decode(
+            json({{"accountID", r->accountID}, {"deviceID", r->deviceID}, {"token", r->token}}));
         check(back && back->accountID == r->accountID && back->deviceID == r->deviceID &&
               back->token == r->token);
     }

@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSslConfiguration>
 #include <memory>
 #include <optional>
@@ -120,13 +117,18 @@ public:
     }
 
     // The stand-in's accounts, devices, history and events.
-    QJsonObject state() { return call("GET", QStringLiteral("/_standin/state")).object(); }
+    QJsonObject state() {
+        return QJsonDocument::fromJson(site().send("GET", QStringLiteral("/_standin/state")))
+            .object();
+    }
     // What a phone sends to join the account of a pairing code.
     QJsonObject redeem(const QString& code, const QString& platform = QStringLiteral("ios")) {
-        return call("POST", QStringLiteral("/v1/pairing/redeem"),
-                    QJsonObject{{QStringLiteral("code"), code},
-                                {QStringLiteral("platform"), platform},
-                                {QStringLiteral("name"), QStringLiteral("Anna's phone")}})
+        return QJsonDocument::fromJson(
+                   site().send(
+                       "POST", QStringLiteral("/v1/pairing/redeem"),
+                       QJsonObject{{QStringLiteral("code"), code},
+                                   {QStringLiteral("platform"), platform},
+                                   {QStringLiteral("name"), QStringLiteral("Anna's phone")}}))
             .object();
     }
     // The credential the client stored.
@@ -149,24 +151,6 @@ public:
     std::unique_ptr<CloudClient> client;
 
 private:
-    QJsonDocument call(const char* verb, const QString& path,
-                       const std::optional<QJsonObject>& body = std::nullopt) {
-        QNetworkAccessManager manager;
-        QNetworkRequest request(site().url(path));
-        request.setSslConfiguration(site().trusting());
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-        request.setTransferTimeout(10000);
-        QNetworkReply* reply = manager.sendCustomRequest(
-            request, verb,
-            body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray());
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        const QByteArray data = reply->readAll();
-        reply->deleteLater();
-        return QJsonDocument::fromJson(data);
-    }
-
     static inline std::unique_ptr<StandIn> site_;
 };
 
