@@ -56,7 +56,7 @@ CloudClient::CloudClient(Environment env, QObject* parent)
       network_(env.network ? env.network : makeNetwork(this)),
       historyInterval_(env.historyInterval),
       appVersion_(env.appVersion.isEmpty() ? QStringLiteral("1.0") : env.appVersion),
-      status_(texts::connectPrompt()) {
+      status_(cloudtexts::connectPrompt()) {
     // The configured address is checked again here, so that no other address is ever used.
     if (env.websiteURL) websiteURL_ = cloudconfig::websiteURL(env.websiteURL->toString());
     loadAtStart();
@@ -81,14 +81,14 @@ void CloudClient::loadAtStart() {
     // The credential.
     const CredentialRead stored = store_.read();
     if (std::holds_alternative<CredentialFailure>(stored)) {
-        status_ = texts::unreadableKeyring();
+        status_ = cloudtexts::unreadableKeyring();
     } else if (const auto& bytes = std::get<std::optional<QByteArray>>(stored)) {
         const auto credential = Credential::decode(*bytes);
         if (credential && credential->version == Credential::kVersion && websiteURL_ &&
             QUrl(credential->website, QUrl::StrictMode) == *websiteURL_) {
             credential_ = credential;
             connected_ = true;
-            status_ = texts::connectedAtStart();
+            status_ = cloudtexts::connectedAtStart();
         }
     }
 
@@ -98,7 +98,7 @@ void CloudClient::loadAtStart() {
         const Credential old = *credential_;
         connected_ = false;
         credential_.reset();
-        status_ = texts::connectPrompt();
+        status_ = cloudtexts::connectPrompt();
         (void)store_.remove();
         revokeDevice(old.token, old.deviceID);
     }
@@ -141,7 +141,7 @@ void CloudClient::connectToWebsite() {
         return;
     }
     if (busy_) {
-        setStatus(texts::stillWorking());
+        setStatus(cloudtexts::stillWorking());
         return;
     }
     setBusy(true);
@@ -172,7 +172,7 @@ void CloudClient::registered(int generation, const QString& name, bool secondAtt
             // The ledger belongs to another computer: this one takes a new identity, once.
             ledgerID_ = newUuid();
             (void)ledgerStore_.write(uuidText(ledgerID_).toUtf8());
-            setStatus(texts::newIdentity());
+            setStatus(cloudtexts::newIdentity());
             registerDevice(generation, name, true);
             return;
         }
@@ -181,7 +181,7 @@ void CloudClient::registered(int generation, const QString& name, bool secondAtt
     }
     const auto reply = RegisterReply::decode(std::get<QByteArray>(result));
     if (!reply) {
-        connectFailed(generation, texts::unreadableReply());
+        connectFailed(generation, cloudtexts::unreadableReply());
         return;
     }
     if (generation != generation_) {
@@ -194,14 +194,14 @@ void CloudClient::registered(int generation, const QString& name, bool secondAtt
     if (store_.write(credential.encode())) {
         // Without a stored credential the new device could never be used or removed from here.
         revokeDevice(reply->token, reply->deviceID);
-        connectFailed(generation, texts::unwritableKeyring());
+        connectFailed(generation, cloudtexts::unwritableKeyring());
         return;
     }
     credential_ = credential;
     defaults_.setBool(QLatin1StringView(kSyncEnabledKey), true);
     acknowledged_.clear();
     setConnected(true);
-    setStatus(texts::preparingHistory());
+    setStatus(cloudtexts::preparingHistory());
     refresh();
     setBusy(false);
 }
@@ -240,7 +240,7 @@ void CloudClient::disconnectFromWebsite() {
     const std::optional<Credential> old = credential_;
     clearConnection();
     if (old) revokeDevice(old->token, old->deviceID);
-    setStatus(store_.remove() ? texts::syncOffKeyringKept() : texts::syncStopped());
+    setStatus(store_.remove() ? cloudtexts::syncOffKeyringKept() : cloudtexts::syncStopped());
 }
 
 void CloudClient::revokeDevice(const QString& token, const QString& deviceID) {
@@ -254,7 +254,7 @@ void CloudClient::handleRevoked() {
     dropConnectionWork();
     clearConnection();
     (void)store_.remove();
-    setStatus(texts::revoked());
+    setStatus(cloudtexts::revoked());
 }
 
 // The website link.
@@ -277,10 +277,10 @@ void CloudClient::openWebsite(const QString& purpose) {
                         link.host() != self->websiteURL_->host()) {
                         failure = CloudError::of(CloudError::Kind::insecureLink).description();
                     } else if (!self->browser_.openUrl(link)) {
-                        failure = texts::noBrowser();
+                        failure = cloudtexts::noBrowser();
                     }
                 } else {
-                    failure = texts::unreadableReply();
+                    failure = cloudtexts::unreadableReply();
                 }
                 if (failure) self->setStatus(*failure);
                 self->setBusy(false);

@@ -42,11 +42,11 @@ void CloudClient::startPairing() {
                 if (const auto* error = std::get_if<CloudError>(&result)) {
                     self->setStatus(error->description());
                 } else if (!(reply = PairingReply::decode(std::get<QByteArray>(result)))) {
-                    self->setStatus(texts::unreadableReply());
+                    self->setStatus(cloudtexts::unreadableReply());
                 } else {
                     self->setPairing(PairingCode{reply->code, reply->qr,
                                                  self->now() + double(reply->expiresIn)});
-                    self->setStatus(texts::scanPairingCode());
+                    self->setStatus(cloudtexts::scanPairingCode());
                     self->startPoll();
                 }
                 self->setBusy(false);
@@ -90,7 +90,7 @@ void CloudClient::removeDevice(const PairedDevice& device) {
     // The identifier goes into the request's path: one the website could not have meant as a
     // device (a "/", "..", a query) is never sent.
     if (!isSafeDeviceID(device.id)) {
-        setStatus(texts::deviceNotRemovable());
+        setStatus(cloudtexts::deviceNotRemovable());
         return;
     }
     const int generation = generation_;

@@ -126,7 +126,7 @@ void CloudClient::runPass(const std::shared_ptr<UploadRun>& run) {
         }
     }
     if (pending->empty()) {
-        if (acknowledged_.isEmpty()) setStatus(texts::firstDayPrompt());
+        if (acknowledged_.isEmpty()) setStatus(cloudtexts::firstDayPrompt());
         passDone(run);
         return;
     }
@@ -152,7 +152,7 @@ void CloudClient::sendBatch(const std::shared_ptr<UploadRun>& run,
                 if (const auto* error = std::get_if<CloudError>(&result)) {
                     // A 401 has already lost the connection and said so.
                     if (error->kind != CloudError::Kind::unauthorized) {
-                        self->setStatus(error->description() + texts::historyKept());
+                        self->setStatus(error->description() + cloudtexts::historyKept());
                         self->scheduleRetry();
                     }
                     self->passDone(run);

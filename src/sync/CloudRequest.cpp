@@ -24,7 +24,7 @@ int milliseconds(double seconds) {
 QString transportText(const QNetworkReply* reply) {
     if (reply->error() == QNetworkReply::OperationCanceledError ||
         reply->error() == QNetworkReply::TimeoutError) {
-        return texts::timedOut();
+        return cloudtexts::timedOut();
     }
     return reply->errorString();
 }

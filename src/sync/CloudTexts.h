@@ -3,7 +3,7 @@
 #include <QString>
 
 // The sentences the website client shows under the sync switch.
-namespace tw::texts {
+namespace tw::cloudtexts {
 
 inline QString connectPrompt() {
     return QStringLiteral("Connect your computer to view history on the website.");
@@ -63,4 +63,4 @@ inline QString deviceNotRemovable() {
     return QStringLiteral("This device cannot be removed from here; remove it on the website.");
 }
 
-}  // namespace tw::texts
+}  // namespace tw::cloudtexts
