@@ -12,11 +12,13 @@
 #include "island/IslandController.h"
 #include "island/IslandViewStyle.h"
 #include "platform/Confirmation.h"
+#include "platform/CredentialStore.h"
 #include "platform/RunningApplications.h"
 #include "platform/SystemEvents.h"
 #include "preferences/AppPreferences.h"
 #include "shell/GlobalShortcut.h"
 #include "shell/MenuBarController.h"
+#include "sync/CloudClient.h"
 #include "timer/DriftLog.h"
 #include "timer/TestimonialStore.h"
 #include "timer/TimerModel.h"
@@ -140,9 +142,8 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
         this,
         [self, chain] {
             if (!self) return;
-            // The cloud client's finalUpload will be awaited here, with a 3-second request
-            // time-out. Then the reply waits behind the focus shortcuts' queue, so that the
-            // focus-end shortcut the reset above asked for runs first.
+            // The reply waits behind the focus shortcuts' queue, so that the focus-end shortcut
+            // the reset above asked for runs first.
             const auto afterShortcuts = [self, chain] {
                 const auto send = [chain] {
                     if (const auto reply = chain.lock()) reply->send();
@@ -154,11 +155,20 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(QuitReason r
                                               Qt::QueuedConnection);
                 }
             };
+            // Before that the history's last upload, each request bounded at 3 seconds (the
+            // whole wait is bounded by the time limit below).
+            const auto afterUpload = [self, afterShortcuts] {
+                if (self && self->cloud_) {
+                    self->cloud_->finalUpload(kFinalUploadTimeout, afterShortcuts);
+                } else {
+                    afterShortcuts();
+                }
+            };
             // First the site blocker's check in flight and its access probe, if any.
             if (self->siteBlocker_) {
-                self->siteBlocker_->whenIdle(afterShortcuts);
+                self->siteBlocker_->whenIdle(afterUpload);
             } else {
-                afterShortcuts();
+                afterUpload();
             }
         },
         Qt::QueuedConnection);

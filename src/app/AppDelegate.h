@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,9 @@
 namespace tw {
 
 class AppPreferences;
+class CloudClient;
+class ComputerName;
+class CredentialStore;
 class ApplicationWatch;
 class BrowserAutomation;
 class Confirmation;
@@ -39,6 +43,7 @@ class SiteBlocker;
 class StatusService;
 class SystemEvents;
 class TimerModel;
+class UrlOpener;
 class UserDefaults;
 
 // What the delegate is built over. The program passes the real ones; tests pass fakes.
@@ -76,6 +81,13 @@ struct AppEnvironment {
     // the shipped definitions; without an opener there is no set-up.
     DesktopOpener* opener = nullptr;
     QString resourcesFolder;
+    // The website sync: the configured address (none: not configured), the keyring's store for a
+    // service name, the browser for the website's one-time link and the computer's name. Without
+    // them there is no cloud client.
+    std::optional<QUrl> websiteURL;
+    std::function<std::unique_ptr<CredentialStore>(const QString& service)> credentials;
+    UrlOpener* urlOpener = nullptr;
+    ComputerName* computerName = nullptr;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -141,6 +153,9 @@ public:
     // The phone notifications through ntfy and the focus events; null until launch.
     NtfyNotifier* ntfy() const { return ntfy_; }
     EventEmitter* eventEmitter() const { return eventEmitter_; }
+    CloudClient* cloudClient() const { return cloud_; }
+
+    static constexpr double kFinalUploadTimeout = 3.0;
 
 Q_SIGNALS:
     // Another copy asked this one to show its island.
@@ -192,6 +207,9 @@ private:
     DNDSetup* dndSetup_ = nullptr;
     NtfyNotifier* ntfy_ = nullptr;
     EventEmitter* eventEmitter_ = nullptr;
+    std::unique_ptr<CredentialStore> cloudStore_;
+    std::unique_ptr<CredentialStore> cloudLedgerStore_;
+    CloudClient* cloud_ = nullptr;
     std::unique_ptr<ApplicationWatch> browserWatch_;  // held while the blocker follows the front
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;

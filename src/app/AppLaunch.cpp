@@ -13,6 +13,7 @@
 #include "distraction/SiteBlocker.h"
 #include "island/IslandController.h"
 #include "platform/BrowserAutomation.h"
+#include "platform/CredentialStore.h"
 #include "platform/RunningApplications.h"
 #include "platform/SystemEvents.h"
 #include "preferences/AppPreferences.h"
@@ -20,6 +21,7 @@
 #include "shell/MenuBarController.h"
 #include "shell/PhaseEndNotifier.h"
 #include "support/Paths.h"
+#include "sync/CloudClient.h"
 #include "sync/EventEmitter.h"
 #include "sync/NtfyNotifier.h"
 #include "timer/TestimonialStore.h"
@@ -93,9 +95,22 @@ void AppDelegate::listenForShowIsland() {
 }
 
 void AppDelegate::wireSync() {
-    // The focus events go to the phone through ntfy when the user switched it on.
+    // 8. The website client follows the history and uploads it; connected, it refreshes now.
+    if (env_.credentials && env_.urlOpener && env_.computerName) {
+        cloudStore_ = env_.credentials(QLatin1String(CloudClient::kCredentialService));
+        cloudLedgerStore_ = env_.credentials(QLatin1String(CloudClient::kLedgerService));
+    }
+    if (cloudStore_ && cloudLedgerStore_) {
+        cloud_ = new CloudClient(
+            CloudClient::Environment{model(), env_.websiteURL, *cloudStore_, *cloudLedgerStore_,
+                                     env_.standard, env_.scheduler, *env_.urlOpener,
+                                     *env_.computerName},
+            this);
+        cloud_->start();
+    }
+    // 9. The focus events go to the website (and on to a paired phone) and to ntfy.
     ntfy_ = new NtfyNotifier(*preferences_, env_.scheduler, nullptr, {}, this);
-    eventEmitter_ = new EventEmitter(nullptr, ntfy_, env_.scheduler, this);
+    eventEmitter_ = new EventEmitter(cloud_, ntfy_, env_.scheduler, this);
     eventEmitter_->attach(&model());
 }
 

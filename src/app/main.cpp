@@ -17,16 +17,20 @@
 #include "platform/Notifications.h"
 #include "platform/UserDefaults.h"
 #include "platform/linux/ChimeSound.h"
+#include "platform/linux/DesktopCredentials.h"
 #include "platform/linux/DesktopEntries.h"
 #include "platform/linux/DisplayProbe.h"
 #include "platform/linux/ExtensionBrowserAutomation.h"
+#include "platform/linux/HostnamedComputerName.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/QtDesktopOpener.h"
 #include "platform/linux/QtProcessLauncher.h"
 #include "platform/linux/QtScheduler.h"
+#include "platform/linux/QtUrlOpener.h"
 #include "platform/linux/UnavailableRunningApplications.h"
 #include "platform/linux/X11RunningApplications.h"
 #include "support/Paths.h"
+#include "sync/CloudConfiguration.h"
 #include "timer/DriftLog.h"
 
 int main(int argc, char** argv) {
@@ -94,6 +98,8 @@ int main(int argc, char** argv) {
 
     tw::QtProcessLauncher processes;
     tw::QtDesktopOpener opener;
+    tw::QtUrlOpener urlOpener;
+    tw::HostnamedComputerName computerName;
     tw::DesktopEntries desktopEntries;
     std::unique_ptr<tw::RunningApplications> applications =
         tw::X11RunningApplications::create(desktopEntries);
@@ -125,6 +131,10 @@ int main(int argc, char** argv) {
         uptime,
         &opener,
         tw::paths::resourcesDir(),
+        tw::cloudconfig::load(tw::cloudconfig::installedFile()),
+        [](const QString& service) { return tw::makeCredentialStore(service); },
+        &urlOpener,
+        &computerName,
     });
     // Launching has finished once the event loop runs.
     QMetaObject::invokeMethod(&delegate, &tw::AppDelegate::applicationDidFinishLaunching,
