@@ -39,7 +39,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 4-6. TickTick: the hook receives its task client, attaches to the model (through
     //      phaseCompleted) and refreshes when the client's connection changes.
     listenForShowIsland();  // 7. a second copy's request
-    wireSync();             // 8-9. the cloud client and the event emitter (with the ntfy notifier)
+    // Then the status object and the bus name: a second copy waits for the name before it sends
+    // showIsland, and by then the subscription of step 7 is in place. Claimed before the steps
+    // that may wait on the keyring, so that a slow keyring never delays the hand-over; a copy
+    // that finds the name taken leaves here without starting anything more.
+    publishOnBus();
+    if (terminated_) return;
+    wireSync();  // 8-9. the cloud client and the event emitter (with the ntfy notifier)
     wirePhaseEndNotification();  // the desktop notification when a phase runs out
     wireDistraction();           // 10-11. the application hider and the site blocker
     wireFocusShortcuts();        // 12-13. Do Not Disturb follows focus activity
@@ -48,9 +54,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     wireTray();             // 18-19. the tray menu and its icon
     wireGlobalShortcuts();  // 20-21. the three global shortcuts
     followSystemEvents();   // 22-25. day, time zone, sleep, wake, lock
-    // Last, the status object and the bus name: a second copy waits for the name before it sends
-    // showIsland, and by then the subscription of step 7 is in place.
-    publishOnBus();
 }
 
 void AppDelegate::wireIntents() {

@@ -1,5 +1,7 @@
 #include "platform/linux/DesktopCredentials.h"
 
+#include <QElapsedTimer>
+
 #include "platform/linux/FileCredentials.h"
 #include "platform/linux/SecretServiceKeyring.h"
 #include "support/Paths.h"
@@ -18,18 +20,42 @@ QString folderOf(const DesktopCredentials::Options& options) {
 struct DesktopCredentials::State {
     explicit State(const Options& options)
         : keyring(SecretServiceKeyring::Options{options.busAddress, options.timeoutMs}),
-          file(folderOf(options)) {}
+          file(folderOf(options)),
+          timeoutMs(options.timeoutMs) {
+        clock.start();
+    }
+
+    // The keyring's calls block the caller (the main thread). One that ran into the time limit
+    // means a keyring that does not answer; for a while after, operations fail at once instead
+    // of each waiting the whole limit again, so that a hung keyring costs one wait, not one per
+    // operation (the launch reads two items, the quit may write).
+    static constexpr qint64 kQuietMs = 60000;
+
+    bool answering() const { return clock.elapsed() >= quietUntil; }
+    template <typename Call>
+    auto timed(Call call) {
+        const qint64 started = clock.elapsed();
+        auto result = call();
+        if (clock.elapsed() - started >= timeoutMs) quietUntil = clock.elapsed() + kQuietMs;
+        return result;
+    }
+    static CredentialFailure silent() {
+        return CredentialFailure{
+            QStringLiteral("The keyring gave no answer a moment ago; it is not asked again yet.")};
+    }
 
     CredentialBackend backend() {
         if (!chosen) {
-            chosen = keyring.probe() ? CredentialBackend::secretService : CredentialBackend::file;
+            chosen = timed([this] { return keyring.probe(); }) ? CredentialBackend::secretService
+                                                               : CredentialBackend::file;
         }
         return *chosen;
     }
 
     CredentialRead read(const QString& service) {
         if (backend() == CredentialBackend::file) return file.read(service);
-        CredentialRead found = keyring.read(service);
+        if (!answering()) return silent();
+        CredentialRead found = timed([&] { return keyring.read(service); });
         const auto* none = std::get_if<std::optional<QByteArray>>(&found);
         if (none == nullptr || none->has_value()) return found;
         // Nothing in the keyring: move a copy left in the file over.
@@ -42,14 +68,16 @@ struct DesktopCredentials::State {
 
     std::optional<CredentialFailure> write(const QString& service, const QByteArray& data) {
         if (backend() == CredentialBackend::file) return file.write(service, data);
-        if (auto f = keyring.write(service, data)) return f;
+        if (!answering()) return silent();
+        if (auto f = timed([&] { return keyring.write(service, data); })) return f;
         file.remove(service);
         return std::nullopt;
     }
 
     std::optional<CredentialFailure> remove(const QString& service) {
         if (backend() == CredentialBackend::file) return file.remove(service);
-        if (auto f = keyring.remove(service)) return f;
+        if (!answering()) return silent();
+        if (auto f = timed([&] { return keyring.remove(service); })) return f;
         file.remove(service);
         return std::nullopt;
     }
@@ -57,6 +85,9 @@ struct DesktopCredentials::State {
     SecretServiceKeyring keyring;
     FileCredentials file;
     std::optional<CredentialBackend> chosen;
+    qint64 timeoutMs;
+    QElapsedTimer clock;
+    qint64 quietUntil = 0;
 };
 
 namespace {
