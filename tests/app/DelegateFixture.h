@@ -66,6 +66,10 @@ protected:
             {},
             opener,
             QStringLiteral(TW_SOURCE_DIR "/data"),
+            std::nullopt,  // no website configured
+            {},            // no keyring: no website client
+            nullptr,
+            nullptr,
         });
         return *delegate;
     }
