@@ -8,6 +8,7 @@
 // It runs from a folder of its own beside a CloudConfiguration.json that names the stand-in, and
 // with a home folder of its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDBusConnection>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "app/SingleInstance.h"
+#include "common/PrivateBus.h"
 #include "common/StandIn.h"
 #include "common/TestSupport.h"
 #include "platform/UserDefaults.h"
@@ -169,7 +171,7 @@ protected:
 
     // This computer as one that connected before: a device of an account with a phone, its
     // credential and ledger in the keyring.
-    void connectBefore() {
+    void connectBefore(bool inKeyring = true) {
         ledger = QUuid::createUuid();
         const QJsonObject registered = object(
             website.send("POST", QStringLiteral("/v1/devices/register"),
@@ -201,8 +203,11 @@ protected:
                                      {QStringLiteral("deviceID"), deviceID},
                                      {QStringLiteral("accountID"), accountID},
                                      {QStringLiteral("website"), website.url().toString()}};
-        storeSecret(kCredentialService, QJsonDocument(credential).toJson(QJsonDocument::Compact));
-        storeSecret(kLedgerService, uuidText(ledger).toUtf8());
+        credentialJson = QJsonDocument(credential).toJson(QJsonDocument::Compact);
+        if (inKeyring) {
+            storeSecret(kCredentialService, credentialJson);
+            storeSecret(kLedgerService, uuidText(ledger).toUtf8());
+        }
     }
 
     static void storeSecret(const QString& service, const QByteArray& secret) {
@@ -330,6 +335,7 @@ protected:
     QUuid ledger;
     QString token;
     QString deviceID;
+    QByteArray credentialJson;
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
@@ -503,4 +509,102 @@ TEST_F(SyncProgram, FocusReachesTheWebsiteAndACutNetworkLosesNoHistory) {
         << written.join(QLatin1Char(' ')).toStdString();
     EXPECT_FALSE(
         QFile::exists(home.filePath(QStringLiteral(".local/share/tarnwhistle/credentials"))));
+    // The keyring keeps its items encrypted (the test desktop's keyring lives beside its
+    // runtime folder).
+    const QDir keyrings(qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                        QStringLiteral("/../keyring-data/keyrings"));
+    ASSERT_FALSE(keyrings.entryList(QDir::Files).isEmpty()) << keyrings.path().toStdString();
+    for (const QString& name : keyrings.entryList(QDir::Files)) {
+        QFile file(keyrings.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(file.readAll().contains(token.toUtf8())) << name.toStdString();
+    }
+}
+
+TEST_F(SyncProgram, AWebsiteThatNeverAnswersHoldsTheQuitNoLongerThanItsLimit) {
+    connectBefore();
+    if (HasFatalFailure()) return;
+    QProcess* p = launch();
+    ASSERT_TRUE(waitFor(
+        [&] { return !website.requestsTo(QStringLiteral("/v1/devices")).isEmpty(); }, 20000));
+    // From the focus's end on, the website takes every request and answers none for a minute:
+    // the upload at the end and the quit's own wait for it run into the quit's limit.
+    shortFocus([&] {
+        website.plan(QJsonObject{{QStringLiteral("path"), QStringLiteral("*")},
+                                 {QStringLiteral("times"), 20},
+                                 {QStringLiteral("delay"), 60}});
+    });
+    if (HasFatalFailure()) return;
+    const QString today = Calendar::shared().dayKey(
+        Instant::fromUnix(double(QDateTime::currentMSecsSinceEpoch()) / 1000.0));
+    ASSERT_TRUE(waitFor([&] { return !historyUploads().isEmpty(); }, 20000));
+    QElapsedTimer quitting;
+    quitting.start();
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(p); }, kQuitLimitMs + kExitMarginMs))
+        << "still running " << quitting.elapsed() << " ms after the quit";
+    EXPECT_EQ(p->exitCode(), 0);
+    // The day stays with the program until the website has it.
+    EXPECT_GT(localDay(today).seconds, 2.0);
+    EXPECT_EQ(storedDay(today), QJsonObject());
+}
+
+TEST_F(SyncProgram, WithoutAKeyringTheTokenIsOnlyInTheFileOnlyTheUserCanRead) {
+    // A desktop session without a keyring: the program's bus has no services at all.
+    tw::test::PrivateBus session(tw::test::PrivateBus::Services::none);
+    ASSERT_FALSE(session.address().isEmpty());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
+    bus = session.connect(QStringLiteral("without-keyring"));
+    ASSERT_TRUE(bus.isConnected());
+    connectBefore(false);
+    if (HasFatalFailure()) return;
+    // Where the program keeps credentials without a keyring, as it would have left them.
+    const QString folder = home.filePath(QStringLiteral(".local/share/tarnwhistle/credentials"));
+    const QString file = folder + QStringLiteral("/credentials.json");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(
+            QJsonDocument(
+                QJsonObject{
+                    {kCredentialService, QString::fromLatin1(credentialJson.toBase64())},
+                    {kLedgerService, QString::fromLatin1(uuidText(ledger).toUtf8().toBase64())}})
+                .toJson());
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0600), 0);
+
+    QProcess* p = launch();
+    ASSERT_TRUE(waitFor(
+        [&] { return !website.requestsTo(QStringLiteral("/v1/devices")).isEmpty(); }, 20000));
+    EXPECT_EQ(website.requestsTo(QStringLiteral("/v1/devices"))
+                  .first()
+                  .toObject()
+                  .value(QStringLiteral("headers"))
+                  .toObject()
+                  .value(QStringLiteral("Authorization")),
+              QStringLiteral("Bearer ") + token);
+    shortFocus();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(waitFor([&] { return !historyUploads().isEmpty(); }, 20000));
+    quit();
+    ASSERT_TRUE(waitUntil([&] { return finished(p); }, kQuitLimitMs + kExitMarginMs));
+
+    QStringList holding;
+    QDirIterator it(home.path(), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << f.fileName().toStdString();
+        const QByteArray bytes = f.readAll();
+        if (bytes.contains(token.toUtf8()) || bytes.contains(credentialJson.toBase64()))
+            holding << f.fileName();
+    }
+    EXPECT_EQ(holding, QStringList{file});
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
 }
