@@ -339,7 +339,7 @@ protected:
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
-// A focus event as the website takes it: exactly the designed keys, an upper-case UUID, whole
+// A focus event as the website takes it: exactly its seven keys, an upper-case UUID, whole
 // seconds in UTC.
 void expectWellFormed(const QJsonObject& event) {
     const QSet<QString> keys{QStringLiteral("id"),     QStringLiteral("type"),
