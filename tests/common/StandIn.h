@@ -103,13 +103,16 @@ public:
     }
 
     // One request to the service, as its other clients make them (a phone joining an account),
-    // answered before it returns; the event loop runs meanwhile.
+    // answered before it returns; the event loop runs meanwhile. With `token`, the request is
+    // made as the device that holds it.
     QByteArray send(const char* verb, const QString& path,
-                    const std::optional<QJsonObject>& body = std::nullopt) {
+                    const std::optional<QJsonObject>& body = std::nullopt,
+                    const std::optional<QString>& token = std::nullopt) {
         QNetworkAccessManager manager;
         QNetworkRequest request(url(path));
         request.setSslConfiguration(trusting());
         request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+        if (token) request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
         request.setTransferTimeout(10000);
         QNetworkReply* reply = manager.sendCustomRequest(
             request, verb,
