@@ -42,6 +42,8 @@ class RunningApplications;
 class SiteBlocker;
 class StatusService;
 class SystemEvents;
+class TickTickClient;
+class TickTickFocusHook;
 class TimerModel;
 class UrlOpener;
 class UserDefaults;
@@ -88,6 +90,8 @@ struct AppEnvironment {
     std::function<std::unique_ptr<CredentialStore>(const QString& service)> credentials;
     UrlOpener* urlOpener = nullptr;
     ComputerName* computerName = nullptr;
+    // The TickTick API's base address; empty: the public one.
+    QUrl tickTickURL;
 };
 
 // Answers "go on terminating" at most once, whichever of the clean-up chain and the time limit
@@ -154,6 +158,9 @@ public:
     NtfyNotifier* ntfy() const { return ntfy_; }
     EventEmitter* eventEmitter() const { return eventEmitter_; }
     CloudClient* cloudClient() const { return cloud_; }
+    // The TickTick client (null without a keyring) and the task attached to focus.
+    TickTickClient* tickTickClient() const { return tickTickClient_; }
+    TickTickFocusHook* tickTick() const { return tickTick_; }
 
     static constexpr double kFinalUploadTimeout = 3.0;
 
@@ -171,6 +178,7 @@ private:
     void wireIntents();
     void wireDesktopWidget();
     void wireIsland();
+    void wireTickTick();
     void listenForShowIsland();
     void wireSync();
     void wirePhaseEndNotification();
@@ -210,6 +218,9 @@ private:
     std::unique_ptr<CredentialStore> cloudStore_;
     std::unique_ptr<CredentialStore> cloudLedgerStore_;
     CloudClient* cloud_ = nullptr;
+    std::unique_ptr<CredentialStore> tickTickStore_;
+    TickTickClient* tickTickClient_ = nullptr;
+    TickTickFocusHook* tickTick_ = nullptr;
     std::unique_ptr<ApplicationWatch> browserWatch_;  // held while the blocker follows the front
     std::shared_ptr<QuitReply> quitReply_;
     std::unique_ptr<ScheduledCall> quitDeadline_;

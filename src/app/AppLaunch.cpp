@@ -24,6 +24,8 @@
 #include "sync/CloudClient.h"
 #include "sync/EventEmitter.h"
 #include "sync/NtfyNotifier.h"
+#include "ticktick/TickTickClient.h"
+#include "ticktick/TickTickFocusHook.h"
 #include "timer/TestimonialStore.h"
 #include "timer/TimerModel.h"
 #include "widget/FocusWidgetBridge.h"
@@ -33,11 +35,10 @@ namespace tw {
 void AppDelegate::applicationDidFinishLaunching() {
     if (launched_) return;
     launched_ = true;
-    wireIntents();        // 1. the command lines, desktop actions and D-Bus methods
-    wireDesktopWidget();  // 2. the snapshot for the desktop widget
-    wireIsland();         // 3. the island, shown with a short peek
-    // 4-6. TickTick: the hook receives its task client, attaches to the model (through
-    //      phaseCompleted) and refreshes when the client's connection changes.
+    wireIntents();          // 1. the command lines, desktop actions and D-Bus methods
+    wireDesktopWidget();    // 2. the snapshot for the desktop widget
+    wireIsland();           // 3. the island, shown with a short peek
+    wireTickTick();         // 4-6. the task attached to focus, completed when focus runs out
     listenForShowIsland();  // 7. a second copy's request
     // Then the status object and the bus name: a second copy waits for the name before it sends
     // showIsland, and by then the subscription of step 7 is in place. Claimed before the steps
@@ -87,6 +88,37 @@ void AppDelegate::wireIsland() {
     };
     controller_->applyVisibility();
     controller_->peek();
+}
+
+void AppDelegate::wireTickTick() {
+    tickTick_ = new TickTickFocusHook(*preferences_, this);
+    // 4. The hook's task client, over the keyring's item for TickTick.
+    if (env_.credentials) {
+        tickTickStore_ = env_.credentials(QLatin1String(TickTickClient::kCredentialService));
+    }
+    if (tickTickStore_) {
+        TickTickClient::Environment environment{*preferences_, *tickTickStore_, env_.scheduler};
+        if (env_.tickTickURL.isValid()) environment.apiURL = env_.tickTickURL;
+        tickTickClient_ = new TickTickClient(environment, this);
+        tickTick_->setClient(tickTickClient_);
+    }
+    // 5. A focus phase that runs to its end completes the attached task.
+    tickTick_->attach(model());
+    // 6. The open tasks follow the connection; switched off, the hook forgets them.
+    if (tickTickClient_) {
+        const QPointer<TickTickFocusHook> hook(tickTick_);
+        auto connected = std::make_shared<bool>(tickTickClient_->isConnected());
+        observers_.append(connect(tickTickClient_, &TickTickClient::isConnectedChanged, this,
+                                  [hook, connected](bool now) {
+                                      if (now == *connected) return;  // repeats removed
+                                      *connected = now;
+                                      if (hook) hook->refresh();
+                                  }));
+    }
+    observers_.append(connect(preferences_, &AppPreferences::tickTickEnabledChanged, tickTick_,
+                              [hook = QPointer<TickTickFocusHook>(tickTick_)](bool enabled) {
+                                  if (!enabled && hook) hook->clear();
+                              }));
 }
 
 void AppDelegate::listenForShowIsland() {

@@ -31,6 +31,7 @@
 #include "platform/linux/X11RunningApplications.h"
 #include "support/Paths.h"
 #include "sync/CloudConfiguration.h"
+#include "ticktick/TickTickConfiguration.h"
 #include "timer/DriftLog.h"
 
 int main(int argc, char** argv) {
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
         [](const QString& service) { return tw::makeCredentialStore(service); },
         &urlOpener,
         &computerName,
+        tw::ticktickconfig::load(tw::ticktickconfig::installedFile()),
     });
     // Launching has finished once the event loop runs.
     QMetaObject::invokeMethod(&delegate, &tw::AppDelegate::applicationDidFinishLaunching,

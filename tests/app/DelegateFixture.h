@@ -42,6 +42,8 @@ protected:
     RunningApplications* applications = nullptr;  // none: nothing hidden, no browser in front
     BrowserAutomation* browsers = nullptr;        // none: no site blocker
     DesktopOpener* opener = nullptr;              // none: no Do Not Disturb set-up
+    // The keyring's store for a service; none: no website or TickTick client.
+    std::function<std::unique_ptr<CredentialStore>(const QString&)> credentials;
     std::unique_ptr<AppDelegate> delegate;
 
     AppDelegate& make(QDBusConnection bus = QDBusConnection(QStringLiteral("no-bus"))) {
@@ -67,9 +69,10 @@ protected:
             opener,
             QStringLiteral(TW_SOURCE_DIR "/data"),
             std::nullopt,  // no website configured
-            {},            // no keyring: no website client
+            credentials,
             nullptr,
             nullptr,
+            QUrl(),  // the public TickTick API (no keyring: no client)
         });
         return *delegate;
     }

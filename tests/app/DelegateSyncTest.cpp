@@ -4,11 +4,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSslConfiguration>
+#include <map>
 
 #include "app/DelegateFixture.h"
 #include "common/StandIn.h"
+#include "platform/fake/FakeCredentialStore.h"
 #include "preferences/AppPreferences.h"
 #include "sync/NtfyNotifier.h"
+#include "ticktick/TickTickClient.h"
+#include "ticktick/TickTickFocusHook.h"
+#include "ticktick/TickTickRecords.h"
 #include "timer/TimerModel.h"
 
 namespace tw::test {
@@ -41,6 +46,23 @@ TEST_F(DelegateSync, FocusStartReachesThePhoneThroughNtfy) {
                                                             .toUtf8())
                                     .object();
     EXPECT_EQ(publish.value(QStringLiteral("topic")).toString(), delegate->ntfy()->topic().name);
+}
+
+// TickTick's client lives over the keyring's item for it; switching the integration off makes the
+// hook forget the attached task.
+TEST_F(DelegateSync, TickTickSwitchedOffForgetsTheTaskAttachedToFocus) {
+    std::map<QString, FakeCredentialStore::Keyring> keyring;
+    credentials = [&keyring](const QString& service) {
+        return std::make_unique<FakeCredentialStore>(&keyring[service]);
+    };
+    launch();
+    ASSERT_NE(delegate->tickTickClient(), nullptr);
+    EXPECT_TRUE(keyring.count(QStringLiteral("dev.tarnwhistle.ticktick")));
+    delegate->preferences().setTickTickEnabled(true);
+    delegate->tickTick()->select(TickTickTask{"t1", "p1", "Write report"});
+    ASSERT_TRUE(delegate->tickTick()->selectedTask().has_value());
+    delegate->preferences().setTickTickEnabled(false);
+    EXPECT_FALSE(delegate->tickTick()->selectedTask().has_value());
 }
 
 }  // namespace
