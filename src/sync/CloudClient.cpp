@@ -3,13 +3,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
 #include <QPointer>
 #include <QTimer>
 
 #include "platform/ComputerName.h"
 #include "platform/CredentialStore.h"
+#include "platform/PrivateNetwork.h"
 #include "platform/UrlOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/Uuid.h"
@@ -20,23 +19,6 @@
 namespace tw {
 
 namespace {
-
-// Keeps no cookie: the website identifies this computer by its bearer token alone.
-class NoCookies final : public QNetworkCookieJar {
-public:
-    using QNetworkCookieJar::QNetworkCookieJar;
-    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
-    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
-};
-
-QNetworkAccessManager* makeNetwork(QObject* parent) {
-    auto* network = new QNetworkAccessManager(parent);
-    network->setCookieJar(new NoCookies(network));
-    network->setCache(nullptr);
-    // A redirect reaches the client as the reply itself.
-    network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    return network;
-}
 
 QByteArray jsonBody(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -53,7 +35,7 @@ CloudClient::CloudClient(Environment env, QObject* parent)
       scheduler_(env.scheduler),
       browser_(env.browser),
       computerName_(env.computerName),
-      network_(env.network ? env.network : makeNetwork(this)),
+      network_(env.network ? env.network : makePrivateNetwork(this)),
       historyInterval_(env.historyInterval),
       appVersion_(env.appVersion.isEmpty() ? QStringLiteral("1.0") : env.appVersion),
       status_(cloudtexts::connectPrompt()) {

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "platform/PrivateNetwork.h"
 #include "sync/CloudClient.h"
 #include "sync/CloudTexts.h"
 
@@ -47,16 +48,7 @@ void CloudClient::request(const QByteArray& method, const QString& path,
     url.setPath(base + path);
 
     QNetworkRequest request(url);
-    // Nothing is followed, cached, remembered or answered on the user's behalf, whatever the
-    // manager's defaults.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+    makePrivate(request);
     request.setTransferTimeout(milliseconds(timeout));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     if (token) request.setRawHeader("Authorization", "Bearer " + token->toUtf8());

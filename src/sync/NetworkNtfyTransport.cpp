@@ -3,13 +3,12 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include "platform/PrivateNetwork.h"
+
 namespace tw {
 
 NetworkNtfyTransport::NetworkNtfyTransport(QObject* parent)
-    : NtfyTransport(parent), manager_(new QNetworkAccessManager(this)) {
-    // No cookie jar of use (cookies are neither sent nor stored, below) and no cache.
-    manager_->setCache(nullptr);
-    manager_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    : NtfyTransport(parent), manager_(makePrivateNetwork(this)) {
     manager_->setAutoDeleteReplies(true);
 }
 
@@ -18,14 +17,7 @@ void NetworkNtfyTransport::send(const QByteArray& body, const QUrl& server,
     QNetworkRequest request(server);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setTransferTimeout(timeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    makePrivate(request);
     QNetworkReply* reply = manager_->post(request, body);
     connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

@@ -1,36 +1,16 @@
 #include "ticktick/TickTickClient.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
 #include <QTimer>
 
 #include "platform/CredentialStore.h"
+#include "platform/PrivateNetwork.h"
 #include "platform/Scheduler.h"
 #include "preferences/AppPreferences.h"
 
 namespace tw {
 
-namespace {
-
-// Keeps no cookie: TickTick knows the user by the bearer token alone.
-class NoCookies final : public QNetworkCookieJar {
-public:
-    using QNetworkCookieJar::QNetworkCookieJar;
-    QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
-    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
-};
-
-QNetworkAccessManager* makeNetwork(QObject* parent) {
-    auto* network = new QNetworkAccessManager(parent);
-    network->setCookieJar(new NoCookies(network));
-    network->setCache(nullptr);
-    // A redirect reaches the client as the reply itself (and is then not a success).
-    network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    return network;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TickTickClient::TickTickClient(Environment env, QObject* parent)
     : QObject(parent),
@@ -38,7 +18,7 @@ TickTickClient::TickTickClient(Environment env, QObject* parent)
       store_(env.store),
       scheduler_(env.scheduler),
       apiURL_(env.apiURL),
-      network_(env.network ? env.network : makeNetwork(this)) {
+      network_(env.network ? env.network : makePrivateNetwork(this)) {
     QObject::connect(&preferences_, &AppPreferences::tickTickEnabledChanged, this,
                      &TickTickClient::enabledChanged);
     enabledChanged(preferences_.tickTickEnabled());

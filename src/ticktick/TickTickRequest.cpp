@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "platform/PrivateNetwork.h"
 #include "platform/Scheduler.h"
 #include "ticktick/TickTickClient.h"
 
@@ -57,15 +58,7 @@ void TickTickClient::request(const QStringList& path, const QByteArray& method,
     url.setPath(fullPath, QUrl::TolerantMode);
 
     QNetworkRequest request(url);
-    // Nothing is followed, cached, remembered or answered on the user's behalf.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+    makePrivate(request);
     // The time limits run on the scheduler's clock (below), not on Qt's own.
     request.setTransferTimeout(0);
     request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
