@@ -95,6 +95,14 @@ public:
     void set(const QJsonObject& settings) { call("POST", QStringLiteral("/set"), settings); }
     void reset() { call("POST", QStringLiteral("/reset"), QJsonObject()); }
 
+    // Adds the test authority to this process's default TLS configuration (never the system's),
+    // keeping every authority added before, so that stand-ins of several suites are all trusted.
+    void trustInThisProcess() const {
+        QSslConfiguration trusted = QSslConfiguration::defaultConfiguration();
+        trusted.addCaCertificates(authority());
+        QSslConfiguration::setDefaultConfiguration(trusted);
+    }
+
     // A TLS configuration that trusts the test authority, for the code under test.
     QSslConfiguration trusting() const {
         QSslConfiguration c = QSslConfiguration::defaultConfiguration();

@@ -32,10 +32,7 @@ class CloudFixture : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
         site_ = std::make_unique<StandIn>(QStringLiteral("website.py"));
-        // Every stand-in's authority is added, so that suites never distrust each other's.
-        QSslConfiguration trusted = QSslConfiguration::defaultConfiguration();
-        trusted.addCaCertificates(site_->authority());
-        QSslConfiguration::setDefaultConfiguration(trusted);
+        site_->trustInThisProcess();
     }
     static void TearDownTestSuite() { site_.reset(); }
 

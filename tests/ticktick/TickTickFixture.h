@@ -31,9 +31,7 @@ class TickTickFixture : public ::testing::Test {
 public:
     static void SetUpTestSuite() {
         api_ = std::make_unique<StandIn>(QStringLiteral("ticktick.py"));
-        QSslConfiguration trusted = QSslConfiguration::defaultConfiguration();
-        trusted.addCaCertificates(api_->authority());
-        QSslConfiguration::setDefaultConfiguration(trusted);
+        api_->trustInThisProcess();
     }
     static void TearDownTestSuite() { api_.reset(); }
 
