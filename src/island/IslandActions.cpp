@@ -140,7 +140,7 @@ void IslandActions::perform(const islandmenu::MenuEntry& entry) {
             if (onQuit) onQuit();
             break;
         case MenuAction::chooseTask:
-            if (taskHook_ && taskHook_->choose) taskHook_->choose(entry.taskID);
+            if (taskHook_ && taskHook_->select) taskHook_->select(entry.task);
             Q_EMIT taskChosen();
             break;
         default:
@@ -154,23 +154,19 @@ QList<islandmenu::MenuEntry> IslandActions::contextMenu(bool pill) const {
                                    island_.trayAvailable());
 }
 
-void IslandActions::setTaskPickerHook(std::optional<IslandTaskPickerHook> hook) {
-    taskHook_ = std::move(hook);
+void IslandActions::setTaskPickerHook(std::optional<FocusTaskSource> source) {
+    taskHook_ = std::move(source);
 }
 
-std::optional<QString> IslandActions::chosenTaskID() const {
-    if (!taskHook_ || !taskHook_->chosenTaskID) return std::nullopt;
-    return taskHook_->chosenTaskID();
+std::optional<FocusTask> IslandActions::chosenTask() const {
+    if (!taskHook_ || !taskHook_->selected) return std::nullopt;
+    return taskHook_->selected();
 }
 
 QString IslandActions::taskTitle() const {
-    QString title = T::noTask();
-    const auto chosen = chosenTaskID();
-    if (chosen && taskHook_->tasks) {
-        for (const auto& task : taskHook_->tasks())
-            if (task.id == *chosen) title = task.title;
-    }
-    return title;
+    // The selection keeps its title even when a reload no longer lists it.
+    const auto chosen = chosenTask();
+    return chosen ? chosen->title : T::noTask();
 }
 
 QList<islandmenu::MenuEntry> IslandActions::taskMenu() const {

@@ -51,9 +51,9 @@ public:
     QList<islandmenu::MenuEntry> contextMenu(bool pill) const;
 
     // The task picker.
-    void setTaskPickerHook(std::optional<IslandTaskPickerHook> hook);
-    const std::optional<IslandTaskPickerHook>& taskPickerHook() const { return taskHook_; }
-    std::optional<QString> chosenTaskID() const;
+    void setTaskPickerHook(std::optional<FocusTaskSource> source);
+    const std::optional<FocusTaskSource>& taskPickerHook() const { return taskHook_; }
+    std::optional<FocusTask> chosenTask() const;
     // The chosen task's title, "No task" without one.
     QString taskTitle() const;
     QList<islandmenu::MenuEntry> taskMenu() const;
@@ -79,7 +79,7 @@ private:
     TimerModel& model_;
     IslandState& island_;
     AppPreferences& preferences_;
-    std::optional<IslandTaskPickerHook> taskHook_;
+    std::optional<FocusTaskSource> taskHook_;
     celebration::QuotePromptState quote_;
 };
 

@@ -72,14 +72,14 @@ QList<MenuEntry> quickMenu(bool running, bool pill, bool pillLocked, bool hideUn
     return entries;
 }
 
-QList<MenuEntry> taskMenu(const IslandTaskPickerHook& hook) {
+QList<MenuEntry> taskMenu(const FocusTaskSource& source) {
     QList<MenuEntry> entries;
-    if (!hook.tasks) return entries;
-    const auto chosen = hook.chosenTaskID ? hook.chosenTaskID() : std::nullopt;
-    for (const auto& task : hook.tasks()) {
+    if (!source.tasks) return entries;
+    const auto selected = source.selected ? source.selected() : std::nullopt;
+    for (const FocusTask& task : source.tasks()) {
         MenuEntry e = entry(task.title, MenuAction::chooseTask);
-        e.taskID = task.id;
-        e.checked = chosen && *chosen == task.id;
+        e.task = task;
+        e.checked = selected == task;
         entries << e;
     }
     return entries;

@@ -12,22 +12,11 @@
 #include <optional>
 
 #include "island/IslandWindow.h"
+#include "timer/FocusTaskSource.h"
 
 class QMenu;
 
 namespace tw {
-
-// The TickTick task picker's connection: the tasks to offer, the chosen one and how to choose.
-// The island shows the picker row only while TickTick is enabled and a hook is set.
-struct IslandTaskPickerHook {
-    struct Task {
-        QString id;
-        QString title;
-    };
-    std::function<QList<Task>()> tasks;
-    std::function<std::optional<QString>()> chosenTaskID;
-    std::function<void(const QString& taskID)> choose;
-};
 
 namespace islandmenu {
 
@@ -51,7 +40,7 @@ struct MenuEntry {
     bool checked = false;
     bool separator = false;
     MenuAction action = MenuAction::none;
-    QString taskID;  // chooseTask
+    std::optional<FocusTask> task;  // chooseTask
     friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
 };
 
@@ -62,8 +51,8 @@ QList<MenuEntry> contextMenu(bool pill, bool pillLocked, bool hideUntilHover,
                              bool trayAvailable = true);
 // The quick menu: start or pause, the windows, the style and the pill's settings, quit.
 QList<MenuEntry> quickMenu(bool running, bool pill, bool pillLocked, bool hideUntilHover);
-// One checkable entry per task of the hook, the chosen one checked.
-QList<MenuEntry> taskMenu(const IslandTaskPickerHook& hook);
+// One checkable entry per task of the source, the selected one checked.
+QList<MenuEntry> taskMenu(const FocusTaskSource& source);
 
 // The entries as actions of `menu`; choosing one calls `perform` with it (the tasks show which
 // one holds).

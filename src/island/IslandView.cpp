@@ -184,8 +184,8 @@ QSize IslandView::sizeHint() const {
     return QSize(static_cast<int>(std::ceil(max.width)), static_cast<int>(std::ceil(max.height)));
 }
 
-void IslandView::setTaskPickerHook(std::optional<IslandTaskPickerHook> hook) {
-    actions_->setTaskPickerHook(std::move(hook));
+void IslandView::setTaskPickerHook(std::optional<FocusTaskSource> source) {
+    actions_->setTaskPickerHook(std::move(source));
     refresh(Motion::content);
 }
 
@@ -432,7 +432,7 @@ void IslandView::paintEvent(QPaintEvent* event) {
     if (!chipField_->isHidden()) state.chipEditing = chipEditing_;
     if (!layout_.rect(C::taskPicker).isEmpty()) {
         state.taskTitle = actions_->taskTitle();
-        state.taskChosen = actions_->chosenTaskID().has_value();
+        state.taskChosen = actions_->chosenTask().has_value();
     }
     state.outline = current_.rect;
     state.outlineShape = current_.shape;

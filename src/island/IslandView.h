@@ -52,7 +52,7 @@ public:
     // Asked for when a text field needs the keyboard (default: activate this window).
     std::function<void()> onNeedsKeyboard;
 
-    void setTaskPickerHook(std::optional<IslandTaskPickerHook> hook);
+    void setTaskPickerHook(std::optional<FocusTaskSource> source);
     // Redraws the picker row after the hook's tasks or choice changed.
     void taskPickerChanged();
 

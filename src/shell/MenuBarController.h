@@ -47,7 +47,7 @@ public:
     // "Quit Tarnwhistle": the user's quit, which asks first while a session runs.
     std::function<void()> onQuit = [] {};
     // The TickTick task list behind the task entry; none: no task entry.
-    std::optional<MenuTaskSource> tickTick;
+    std::optional<FocusTaskSource> tickTick;
 
     // Shows the icon when `menuBarIconEnabled` is on, else removes it.
     void updateVisibility();

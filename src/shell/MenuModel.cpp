@@ -79,7 +79,7 @@ QString resetUndoLabel(TimerModel::Mode mode) {
 }
 
 QList<MenuItem> build(const TimerModel& model, const AppPreferences& preferences,
-                      const MenuIslandState& island, const MenuTaskSource* tasks) {
+                      const MenuIslandState& island, const FocusTaskSource* tasks) {
     const QString label = TimerModel::title(model.mode());
     QList<MenuItem> menu;
 
@@ -121,7 +121,7 @@ QList<MenuItem> build(const TimerModel& model, const AppPreferences& preferences
     if (tasks && preferences.tickTickEnabled()) {
         if (tasks->refresh) tasks->refresh();
         if (tasks->isAvailable && tasks->isAvailable()) {
-            const std::optional<MenuTask> selected =
+            const std::optional<FocusTask> selected =
                 tasks->selected ? tasks->selected() : std::nullopt;
             MenuItem entry = item(selected ? QStringLiteral("Task: ") + selected->title
                                            : QStringLiteral("Focus Task"),
@@ -129,9 +129,9 @@ QList<MenuItem> build(const TimerModel& model, const AppPreferences& preferences
             MenuItem none = item(QStringLiteral("No task"), MenuAction::pickTask);
             none.checked = !selected.has_value();
             entry.submenu << none << MenuItem::makeSeparator();
-            const std::vector<MenuTask> list =
-                tasks->tasks ? tasks->tasks() : std::vector<MenuTask>{};
-            for (const MenuTask& task : list) {
+            const std::vector<FocusTask> list =
+                tasks->tasks ? tasks->tasks() : std::vector<FocusTask>{};
+            for (const FocusTask& task : list) {
                 MenuItem pick = item(task.title, MenuAction::pickTask);
                 pick.task = task;
                 pick.checked = selected == task;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "preferences/PreferenceTypes.h"
+#include "timer/FocusTaskSource.h"
 #include "timer/TimerModel.h"
 
 namespace tw {
@@ -32,24 +33,6 @@ enum class MenuAction {
     quit,
 };
 
-// A task the task entry offers; two tasks are the same when id, project and title agree.
-struct MenuTask {
-    QString id;
-    QString projectID;
-    QString title;
-    friend bool operator==(const MenuTask&, const MenuTask&) = default;
-};
-
-// The task list behind the task entry (the TickTick hook): the menu asks it to refresh when it
-// opens, shows its tasks only while it is available, and hands the choice back to it.
-struct MenuTaskSource {
-    std::function<void()> refresh;
-    std::function<bool()> isAvailable;
-    std::function<std::vector<MenuTask>()> tasks;
-    std::function<std::optional<MenuTask>()> selected;
-    std::function<void(const std::optional<MenuTask>&)> select;
-};
-
 // What the menu reads of the island.
 struct MenuIslandState {
     bool expanded = false;
@@ -66,7 +49,7 @@ struct MenuItem {
     QString keyEquivalent;
     MenuAction action = MenuAction::none;
     std::optional<IslandStyle> style;  // selectStyle
-    std::optional<MenuTask> task;      // pickTask; none for "No task"
+    std::optional<FocusTask> task;     // pickTask; none for "No task"
     QList<MenuItem> submenu;
 
     // "Ctrl+Alt+P" for the key equivalent "p", empty without one.
@@ -90,7 +73,7 @@ QString resetUndoLabel(TimerModel::Mode mode);
 // The whole menu. With a task source and the TickTick preference on, asks the source to refresh
 // (its answer shows the next time) and adds the task entry when the source is available.
 QList<MenuItem> build(const TimerModel& model, const AppPreferences& preferences,
-                      const MenuIslandState& island, const MenuTaskSource* tasks);
+                      const MenuIslandState& island, const FocusTaskSource* tasks);
 
 }  // namespace menumodel
 

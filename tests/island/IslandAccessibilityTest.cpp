@@ -185,9 +185,11 @@ const StateCase kStates[] = {
          t.prefs.setTickTickEnabled(true);
          t.prefs.setShortcutError(QStringLiteral("The system refused Ctrl+Alt+Space."));
          t.build(notchMetrics());
-         IslandTaskPickerHook hook;
-         hook.tasks = [] { return QList<IslandTaskPickerHook::Task>{{"t1", "Write report"}}; };
-         hook.chosenTaskID = [] { return std::optional<QString>(QStringLiteral("t1")); };
+         const FocusTask write{QStringLiteral("t1"), QStringLiteral("p1"),
+                               QStringLiteral("Write report")};
+         FocusTaskSource hook;
+         hook.tasks = [=] { return std::vector<FocusTask>{write}; };
+         hook.selected = [=] { return std::optional<FocusTask>(write); };
          t.view->setTaskPickerHook(hook);
          t.startFocus();
          t.clock.advance(30);

@@ -71,16 +71,17 @@ TEST(IslandMenuModel, ContextAndQuickMenusFollowTheState) {
 }
 
 TEST(IslandMenuModel, TaskMenuChecksTheChosenTaskAndPopUpItemsPerformTheirEntry) {
-    IslandTaskPickerHook hook;
+    FocusTaskSource hook;
     EXPECT_TRUE(islandmenu::taskMenu(hook).isEmpty()) << "no task list";
-    hook.tasks = [] {
-        return QList<IslandTaskPickerHook::Task>{{"t1", "Write report"}, {"t2", "Review"}};
-    };
-    hook.chosenTaskID = [] { return std::optional<QString>(QStringLiteral("t2")); };
+    const FocusTask write{QStringLiteral("t1"), QStringLiteral("p1"),
+                          QStringLiteral("Write report")};
+    const FocusTask review{QStringLiteral("t2"), QStringLiteral("p1"), QStringLiteral("Review")};
+    hook.tasks = [=] { return std::vector<FocusTask>{write, review}; };
+    hook.selected = [=] { return std::optional<FocusTask>(review); };
     const QList<MenuEntry> tasks = islandmenu::taskMenu(hook);
     ASSERT_EQ(tasks.size(), 2);
     EXPECT_EQ(tasks[0].title, QStringLiteral("Write report"));
-    EXPECT_EQ(tasks[0].taskID, QStringLiteral("t1"));
+    EXPECT_EQ(tasks[0].task, write);
     EXPECT_FALSE(tasks[0].checked);
     EXPECT_TRUE(tasks[1].checked);
     EXPECT_EQ(tasks[1].action, MenuAction::chooseTask);

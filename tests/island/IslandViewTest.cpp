@@ -366,7 +366,7 @@ TEST_F(IslandViewTest, TextsOfTheOpenIsland) {
     // The task picker appears with TickTick and a hook.
     prefs->setTickTickEnabled(true);
     EXPECT_TRUE(view->controlRect(C::taskPicker).isEmpty()) << "no hook yet";
-    view->setTaskPickerHook(IslandTaskPickerHook{});
+    view->setTaskPickerHook(FocusTaskSource{});
     EXPECT_FALSE(view->controlRect(C::taskPicker).isEmpty());
 }
 

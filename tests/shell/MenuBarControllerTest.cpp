@@ -47,7 +47,7 @@ protected:
     TimerModel model{prefs, defaults, clock, nullptr};
     std::unique_ptr<MenuBarController> bar;
     QStringList calls;
-    std::optional<MenuTask> picked;
+    std::optional<FocusTask> picked;
     int picks = 0;
 
     MenuBarController& make() {
@@ -123,12 +123,12 @@ TEST_F(MenuBarControllerTest, TimerActionsStartResetAndUndo) {
 TEST_F(MenuBarControllerTest, TaskChoiceGoesToTheTaskListAndNeedsOne) {
     MenuBarController& b = make();
     MenuItem task = entry(MenuAction::pickTask);
-    task.task = MenuTask{QStringLiteral("t1"), QStringLiteral("p1"), QStringLiteral("Write")};
+    task.task = FocusTask{QStringLiteral("t1"), QStringLiteral("p1"), QStringLiteral("Write")};
     b.perform(task);  // no task list: nothing happens
     EXPECT_EQ(picks, 0);
 
-    MenuTaskSource source;
-    source.select = [this](const std::optional<MenuTask>& t) {
+    FocusTaskSource source;
+    source.select = [this](const std::optional<FocusTask>& t) {
         ++picks;
         picked = t;
     };

@@ -41,7 +41,7 @@ protected:
     TimerModel model{prefs, defaults, clock, nullptr};
 
     QList<MenuItem> build(const MenuIslandState& island = {},
-                          const MenuTaskSource* tasks = nullptr) {
+                          const FocusTaskSource* tasks = nullptr) {
         return menumodel::build(model, prefs, island, tasks);
     }
 };
@@ -248,26 +248,26 @@ TEST_F(MenuModelTest, StyleSwitchKeyComesFromTheToggleStyleShortcutsKeyLabel) {
 // The task list behind the task entry, with what the menu asked of it.
 struct FakeTasks {
     bool available = false;
-    std::vector<MenuTask> list;
-    std::optional<MenuTask> chosen;
+    std::vector<FocusTask> list;
+    std::optional<FocusTask> chosen;
     int refreshes = 0;
 
-    MenuTaskSource source() {
-        MenuTaskSource s;
+    FocusTaskSource source() {
+        FocusTaskSource s;
         s.refresh = [this] { ++refreshes; };
         s.isAvailable = [this] { return available; };
         s.tasks = [this] { return list; };
         s.selected = [this] { return chosen; };
-        s.select = [this](const std::optional<MenuTask>& t) { chosen = t; };
+        s.select = [this](const std::optional<FocusTask>& t) { chosen = t; };
         return s;
     }
 };
 
 TEST_F(MenuModelTest, TaskEntryNeedsTheSettingAndAnAvailableList) {
     FakeTasks tasks;
-    const MenuTaskSource source = tasks.source();
-    const MenuTask write{QStringLiteral("t1"), QStringLiteral("p1"), QStringLiteral("Write")};
-    const MenuTask read{QStringLiteral("t2"), QStringLiteral("p1"), QStringLiteral("Read")};
+    const FocusTaskSource source = tasks.source();
+    const FocusTask write{QStringLiteral("t1"), QStringLiteral("p1"), QStringLiteral("Write")};
+    const FocusTask read{QStringLiteral("t2"), QStringLiteral("p1"), QStringLiteral("Read")};
 
     // TickTick off: the list is not even asked.
     EXPECT_EQ(titles(build({}, &source)), titles(build()));
@@ -302,7 +302,7 @@ TEST_F(MenuModelTest, TaskEntryNeedsTheSettingAndAnAvailableList) {
     EXPECT_FALSE(menu[6].submenu[0].checked);
     EXPECT_FALSE(menu[6].submenu[2].checked);
     EXPECT_TRUE(menu[6].submenu[3].checked);
-    tasks.chosen = MenuTask{read.id, read.projectID, QStringLiteral("Read again")};
+    tasks.chosen = FocusTask{read.id, read.projectID, QStringLiteral("Read again")};
     menu = build({}, &source);
     EXPECT_FALSE(menu[6].submenu[3].checked);
 }
