@@ -5,6 +5,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/FocusControl.h"
+#include "app/FocusTasks.h"
 #include "app/SingleInstance.h"
 #include "app/StatusService.h"
 #include "distraction/AppHider.h"
@@ -119,6 +120,15 @@ void AppDelegate::wireTickTick() {
                               [hook = QPointer<TickTickFocusHook>(tickTick_)](bool enabled) {
                                   if (!enabled && hook) hook->clear();
                               }));
+    // The island's task picker lists the hook's tasks and shows its choice, wherever it was made.
+    if (controller_) {
+        controller_->setTaskSource(focusTaskSource(tickTick_));
+        IslandController* island = controller_.get();
+        observers_.append(connect(tickTick_, &TickTickFocusHook::tasksChanged, island,
+                                  &IslandController::taskSourceUpdated));
+        observers_.append(connect(tickTick_, &TickTickFocusHook::selectedTaskChanged, island,
+                                  &IslandController::taskSourceUpdated));
+    }
 }
 
 void AppDelegate::listenForShowIsland() {
@@ -255,7 +265,8 @@ void AppDelegate::wireTray() {
     menuBar->onQuit = [self] {
         if (self) self->queueUserQuit();
     };
-    // The TickTick hook will be given to the menu here as its task list (menuBar->tickTick).
+    // The task entry lists the TickTick hook's tasks, the same the island's picker offers.
+    if (tickTick_) menuBar->tickTick = focusTaskSource(tickTick_);
     // The tray icon follows menuBarIconEnabled, from now on.
     menuBar->updateVisibility();
 }

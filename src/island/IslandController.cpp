@@ -727,4 +727,9 @@ void IslandController::celebrate(Mode mode) {
     });
 }
 
+void IslandController::setTaskSource(std::optional<FocusTaskSource> source) {
+    taskSource_ = std::move(source);
+    Q_EMIT taskSourceChanged();
+}
+
 }  // namespace tw

@@ -25,6 +25,7 @@
 #include "platform/ReducedMotion.h"
 #include "platform/Scheduler.h"
 #include "platform/TrayHost.h"
+#include "timer/FocusTaskSource.h"
 #include "timer/TimerModel.h"
 
 namespace tw {
@@ -103,6 +104,12 @@ public:
     // "Quit Tarnwhistle": onQuit, or quitting at once without it.
     void quit();
 
+    // The task picker's list (the TickTick hook); none hides the picker.
+    const std::optional<FocusTaskSource>& taskSource() const { return taskSource_; }
+    void setTaskSource(std::optional<FocusTaskSource> source);
+    // The source's tasks or selection changed (a choice here, in the tray or in TickTick).
+    void taskSourceUpdated() { Q_EMIT taskSourceChanged(); }
+
     // The desktop's screens changed (added, removed, moved, resized).
     void screensChanged();
     // The active window or workspace changed: the island may follow the pointer's screen.
@@ -112,6 +119,10 @@ public:
     const ScrollGesture& scrollGesture() const { return scrollGesture_; }
     bool isPanelHidden() const { return panelHidden_; }
     bool isFollowingPointer() const { return pointerMonitor_ != nullptr; }
+
+Q_SIGNALS:
+    // The task source was set, or its tasks or selection changed.
+    void taskSourceChanged();
 
 private:
     bool reduced() const;
@@ -176,6 +187,7 @@ private:
     bool lastHovering_ = false;
     bool lastDurationHovered_ = false;
     bool ignoresMouse_ = false;
+    std::optional<FocusTaskSource> taskSource_;
 };
 
 }  // namespace tw

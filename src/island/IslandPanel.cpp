@@ -405,6 +405,13 @@ std::unique_ptr<IslandController> makeDesktopIsland(TimerModel& model, AppPrefer
         if (c) c->quit();
     };
     panelPtr->setContentWidget(view);
+    // The task picker shows the controller's task source and follows its changes.
+    const auto showTasks = [view, c] {
+        view->setTaskPickerHook(c->taskSource());
+        view->taskPickerChanged();
+    };
+    if (c->taskSource()) showTasks();
+    QObject::connect(c, &IslandController::taskSourceChanged, view, showTasks);
     // The quick menu's chosen item in the timer's mode colour.
     panelPtr->setMenuAccent(islandstyle::modeColor(model.mode()));
     QObject::connect(&model, &TimerModel::modeChanged, panelPtr, [panelPtr](TimerModel::Mode mode) {
