@@ -21,6 +21,7 @@
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/MessageBoxConfirmation.h"
 #include "preferences/AppPreferences.h"
+#include "timer/FocusTaskSource.h"
 #include "timer/TimerModel.h"
 
 namespace {
@@ -208,17 +209,16 @@ int main(int argc, char** argv) {
     // site names, a card with three-digit figures and a long top distraction.
     shotAtBothScales("long-task-title", stripNotch(), [&](Scene& s) {
         longFocus(s);
-        IslandTaskPickerHook hook;
-        hook.tasks = [] {
-            return QList<IslandTaskPickerHook::Task>{
-                {QStringLiteral("t1"),
-                 QStringLiteral("Write the quarterly report for the regional planning committee "
-                                "and send it round")}};
-        };
-        hook.chosenTaskID = [] { return std::optional<QString>(QStringLiteral("t1")); };
-        hook.choose = [](const QString&) {};
+        const FocusTask task{QStringLiteral("t1"), QStringLiteral("p1"),
+                             QStringLiteral("Write the quarterly report for the regional planning "
+                                            "committee and send it round")};
+        FocusTaskSource source;
+        source.isAvailable = [] { return true; };
+        source.tasks = [task] { return std::vector<FocusTask>{task}; };
+        source.selected = [task] { return std::optional<FocusTask>(task); };
+        source.select = [](const std::optional<FocusTask>&) {};
         s.prefs.setTickTickEnabled(true);
-        s.view->setTaskPickerHook(hook);
+        s.view->setTaskPickerHook(source);
         s.island->setExpanded(true);
     });
     shotAtBothScales("long-shortcut-unavailable", stripNotch(), [&](Scene& s) {
